@@ -1,0 +1,61 @@
+#include "api/program_version.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "shell/text.h"
+
+VersionInfo VersionInfo::Parse(const std::wstring& text) {
+    uint32_t fields[4] = {};
+    size_t start = 0;
+    for (int i = 0; i < 4 && start <= text.size(); ++i) {
+        size_t dot = text.find(L'.', start);
+        std::wstring field = text.substr(start, dot == std::wstring::npos ? std::wstring::npos : dot - start);
+        int64_t value = shell::ReadDecimal64(shell::WideToAnsi(field));
+        fields[i] = static_cast<uint32_t>(value) & 0xFFFF;
+        if (dot == std::wstring::npos) break;
+        start = dot + 1;
+    }
+    VersionInfo v;
+    v.ms = fields[0] << 16 | fields[1];
+    v.ls = fields[2] << 16 | fields[3];
+    v.text = shell::FormatW(L"%u.%u.%u.%u", fields[0], fields[1], fields[2], fields[3]);
+    return v;
+}
+
+VersionInfo VersionInfo::FromFile(const std::wstring& path) {
+    VersionInfo v;
+    DWORD ignored = 0;
+    DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) {
+        std::printf("Error in GetFileVersionInfoSize: %lu\n", ::GetLastError());
+        return v;
+    }
+    std::vector<BYTE> data(size);
+    if (!::GetFileVersionInfoW(path.c_str(), 0, size, data.data())) {
+        std::printf("Error in GetFileVersionInfo: %lu\n", ::GetLastError());
+        return v;
+    }
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (!::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || info == nullptr ||
+        length < sizeof(VS_FIXEDFILEINFO)) {
+        std::printf("Error in VerQueryValue: %lu\n", ::GetLastError());
+        return v;
+    }
+    v.ms = info->dwFileVersionMS;
+    v.ls = info->dwFileVersionLS;
+    v.text = shell::FormatW(L"%d.%d.%d.%d", HIWORD(v.ms), LOWORD(v.ms), HIWORD(v.ls), LOWORD(v.ls));
+    return v;
+}
+
+const VersionInfo& ProgramVersion() {
+    static const VersionInfo version = [] {
+        wchar_t path[MAX_PATH * 4] = {};
+        DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+        return n == 0 ? VersionInfo() : VersionInfo::FromFile(path);
+    }();
+    return version;
+}

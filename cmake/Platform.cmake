@@ -1,0 +1,30 @@
+# Windows target settings shared by every target of the client.
+
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                        _WIN32_WINNT=0x0601 WINVER=0x0601)
+
+if(MINGW)
+  add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
+  # Static C and C++ runtime: the programs need no DLL beyond Windows' own.
+  add_link_options(-static -static-libgcc -static-libstdc++
+                   # ASLR with high-entropy addresses (keeps the relocation
+                   # section) and DEP.
+                   -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat)
+elseif(MSVC)
+  add_compile_options(/W4 /utf-8)
+  add_link_options(/DYNAMICBASE /HIGHENTROPYVA /NXCOMPAT)
+  set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+endif()
+
+# Version resource compiled from the project version.
+set(ZUDEDO_VERSION_COMMA
+    "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},${PROJECT_VERSION_TWEAK}")
+
+# zudedo_version_resource(<target> <file description> <original file name>)
+function(zudedo_version_resource target description filename)
+  set(ZUDEDO_FILE_DESCRIPTION "${description}")
+  set(ZUDEDO_ORIGINAL_FILENAME "${filename}")
+  set(out "${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc")
+  configure_file("${PROJECT_SOURCE_DIR}/cmake/version.rc.in" "${out}" @ONLY)
+  target_sources(${target} PRIVATE "${out}")
+endfunction()

@@ -1,0 +1,76 @@
+// One HTTP request over WinInet, run in three phases: a connect thread, then
+// (after the manager's go-ahead on the user-interface thread) a send-and-read
+// thread. Each phase ends with a report to the manager's event window.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "net/http_request_header.h"
+#include "net/receive_buffer.h"
+#include "shell/unique_handle.h"
+
+// The manager's event message: wParam = request id, lParam = event 0, 1 or 2.
+constexpr UINT kHttpEventMessage = WM_APP + 0x30;
+
+class FCHttpRequest : public std::enable_shared_from_this<FCHttpRequest> {
+public:
+    enum Event { kConnected = 0, kHeadersReady = 1, kBodyDone = 2 };
+
+    FCHttpRequest(int id, HWND eventWindow, const HttpRequestHeader& header);
+    virtual ~FCHttpRequest();
+    FCHttpRequest(const FCHttpRequest&) = delete;
+    FCHttpRequest& operator=(const FCHttpRequest&) = delete;
+
+    // First phase: starts the connect thread and the time-limit timer. Worker
+    // threads keep the request alive until they end.
+    void Start();
+    // After event 0: opens the request and starts the send-and-read thread.
+    void OpenAndSend();
+    // After event 1: status code and content length from the headers.
+    void ReadResponseInfo();
+    // Unblocks whichever worker still runs; returns its thread handle or null.
+    HANDLE AbortForClose();
+    bool IsIdle() const;
+
+    int Id() const { return id_; }
+    int StatusCode() const { return statusCode_; }
+    int ContentLength() const { return contentLength_; }
+    bool ReadComplete() const { return readComplete_.load(); }
+    bool Overflowed() const { return overflow_.load(); }
+    LONG ReceivedCount() const { return buffer_.Count(); }
+    void PopReceivedData(std::string& out) { buffer_.PopData(out); }
+    const HttpRequestHeader& Header() const { return header_; }
+
+private:
+    static unsigned __stdcall ConnectThread(void* param);
+    static unsigned __stdcall SendAndReadThread(void* param);
+    void RunConnect(HINTERNET session);
+    void RunSendAndRead(HINTERNET request);
+    void Report(Event event) const;
+    std::wstring QueryHeader(DWORD which) const;
+
+    const int id_;
+    const HWND eventWindow_;
+    HttpRequestHeader header_;
+    INTERNET_SCHEME scheme_ = INTERNET_SCHEME_UNKNOWN;
+    std::wstring host_;
+    std::wstring path_;
+
+    int statusCode_ = 0;
+    int contentLength_ = 0;
+    std::atomic<bool> readComplete_{false};
+    std::atomic<bool> overflow_{false};
+    inner::CReceiveBuffer buffer_;
+
+    shell::UniqueInternet session_;
+    shell::UniqueInternet connection_;
+    shell::UniqueInternet request_;
+    shell::UniqueHandleKernel connectThread_;
+    shell::UniqueHandleKernel sendThread_;
+    bool timerSet_ = false;
+};

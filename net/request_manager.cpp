@@ -1,0 +1,145 @@
+#include "net/request_manager.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+const wchar_t kEventWindowClass[] = L"vududud_http_event_wnd";
+LONG g_abandoned = 0;
+
+HINSTANCE ModuleInstance() { return ::GetModuleHandleW(nullptr); }
+
+}  // namespace
+
+FCHttpRequestManager::FCHttpRequestManager() {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &FCHttpRequestManager::WindowProc;
+    wc.hInstance = ModuleInstance();
+    wc.lpszClassName = kEventWindowClass;
+    ::RegisterClassExW(&wc);  // fails harmlessly when another manager registered it
+
+    eventWindow_ = ::CreateWindowExW(0, kEventWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     ModuleInstance(), nullptr);
+    if (eventWindow_ != nullptr) {
+        ::SetWindowLongPtrW(eventWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+}
+
+FCHttpRequestManager::~FCHttpRequestManager() {
+    // No more reports or ticks from here on.
+    if (eventWindow_ != nullptr) {
+        ::SetWindowLongPtrW(eventWindow_, GWLP_USERDATA, 0);
+        ::DestroyWindow(eventWindow_);
+        eventWindow_ = nullptr;
+    }
+
+    std::vector<HANDLE> threads;
+    for (auto* list : {&running_, &closing_}) {
+        for (auto& request : *list) {
+            HANDLE thread = request->AbortForClose();
+            if (thread != nullptr && std::find(threads.begin(), threads.end(), thread) == threads.end()) {
+                threads.push_back(thread);
+            }
+        }
+    }
+
+    // Wait a bounded time for the unblocked workers. A worker still running
+    // then is left to finish on its own: it holds its request alive, and
+    // killing a thread that may hold a lock would be worse than waiting.
+    const ULONGLONG deadline = ::GetTickCount64() + shutdownWait_;
+    for (size_t first = 0; first < threads.size(); first += MAXIMUM_WAIT_OBJECTS) {
+        ULONGLONG now = ::GetTickCount64();
+        DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        DWORD count = static_cast<DWORD>(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, threads.size() - first));
+        ::WaitForMultipleObjects(count, threads.data() + first, TRUE, left);
+    }
+    for (auto* list : {&running_, &closing_}) {
+        for (auto& request : *list) {
+            if (!request->IsIdle()) ::InterlockedIncrement(&g_abandoned);
+        }
+        list->clear();
+    }
+}
+
+LONG FCHttpRequestManager::AbandonedWorkers() { return ::InterlockedCompareExchange(&g_abandoned, 0, 0); }
+
+int FCHttpRequestManager::StartRequest(const HttpRequestHeader& header) {
+    ::SetTimer(eventWindow_, kHousekeepingTimer, kHousekeepingPeriod, nullptr);
+    const int id = nextId_++;
+    auto request = std::make_shared<FCHttpRequest>(id, eventWindow_, header);
+    running_.push_back(request);
+    request->Start();
+    return id;
+}
+
+void FCHttpRequestManager::CloseRequest(int id) {
+    auto it = std::find_if(running_.begin(), running_.end(), [id](const RequestPtr& r) { return r->Id() == id; });
+    if (it == running_.end()) return;
+    RequestPtr request = *it;
+    request->AbortForClose();
+    running_.erase(it);
+    closing_.push_back(std::move(request));
+}
+
+FCHttpRequestManager::RequestPtr FCHttpRequestManager::FindRunning(int id) const {
+    for (const auto& request : running_) {
+        if (request->Id() == id) return request;
+    }
+    return nullptr;
+}
+
+LRESULT CALLBACK FCHttpRequestManager::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<FCHttpRequestManager*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);
+    switch (msg) {
+        case WM_TIMER:
+            self->HandleTimer(wp);
+            return 0;
+        case kHttpEventMessage:
+            self->HandleEvent(static_cast<int>(wp), lp);
+            return 0;
+        default:
+            return ::DefWindowProcW(hwnd, msg, wp, lp);
+    }
+}
+
+void FCHttpRequestManager::HandleEvent(int id, LPARAM event) {
+    // Keep the request alive through callbacks that may close it.
+    RequestPtr request = FindRunning(id);
+    if (!request) return;
+    switch (event) {
+        case FCHttpRequest::kConnected:
+            request->OpenAndSend();
+            break;
+        case FCHttpRequest::kHeadersReady:
+            request->ReadResponseInfo();
+            OnRequestHeaders(*request);
+            break;
+        case FCHttpRequest::kBodyDone:
+            OnRequestFinished(*request);
+            CloseRequest(id);
+            break;
+        default:
+            break;
+    }
+}
+
+void FCHttpRequestManager::HandleTimer(UINT_PTR id) {
+    if (id == kHousekeepingTimer) {
+        if (running_.empty() && closing_.empty()) {
+            ::KillTimer(eventWindow_, kHousekeepingTimer);
+            return;
+        }
+        closing_.erase(std::remove_if(closing_.begin(), closing_.end(),
+                                      [](const RequestPtr& r) { return r->IsIdle(); }),
+                       closing_.end());
+        return;
+    }
+    ::KillTimer(eventWindow_, id);
+    RequestPtr request = FindRunning(static_cast<int>(id));
+    if (!request) return;
+    OnRequestTimeout(*request);
+    CloseRequest(static_cast<int>(id));
+}
