@@ -69,6 +69,12 @@ bool IsReplyAccepted(const FCHttpRequest& request) {
     return request.StatusCode() == 200 && IsBodyComplete(request);
 }
 
+bool TakeAcceptedBody(FCHttpRequest& request, std::string& body) {
+    if (!IsReplyAccepted(request)) return false;
+    request.PopReceivedData(body);
+    return true;
+}
+
 int64_t Reply::StatusValue() const { return status.isString() ? shell::ReadDecimal64(status.asString()) : 0; }
 
 bool ReadReply(const std::string& body, bool unescape, Reply& reply) {

@@ -47,6 +47,9 @@ struct Reply {
     int64_t StatusValue() const;
 };
 
+// Takes the body out of an accepted reply; false (and nothing taken) otherwise.
+bool TakeAcceptedBody(FCHttpRequest& request, std::string& body);
+
 // Decrypts (and for the readers that want it, un-escapes) and parses a reply
 // body. False when nothing parses.
 bool ReadReply(const std::string& body, bool unescape, Reply& reply);

@@ -126,7 +126,20 @@ void FCHttpRequestManager::HandleEvent(int id, LPARAM event) {
     }
 }
 
+bool FCHttpRequestManager::SetServiceTimer(UINT_PTR id, UINT periodMs) {
+    if (id == 0 || id >= kHousekeepingTimer || eventWindow_ == nullptr) return false;
+    return ::SetTimer(eventWindow_, id, periodMs, nullptr) != 0;
+}
+
+void FCHttpRequestManager::KillServiceTimer(UINT_PTR id) {
+    if (eventWindow_ != nullptr) ::KillTimer(eventWindow_, id);
+}
+
 void FCHttpRequestManager::HandleTimer(UINT_PTR id) {
+    if (id > 0 && id < kHousekeepingTimer) {
+        OnServiceTimer(id);
+        return;
+    }
     if (id == kHousekeepingTimer) {
         if (running_.empty() && closing_.empty()) {
             ::KillTimer(eventWindow_, kHousekeepingTimer);

@@ -34,6 +34,11 @@ public:
     static LONG AbandonedWorkers();
 
 protected:
+    // Timers of the subclass on the event window: ids 1 to 29 are theirs.
+    bool SetServiceTimer(UINT_PTR id, UINT periodMs);
+    void KillServiceTimer(UINT_PTR id);
+    virtual void OnServiceTimer(UINT_PTR id) {}
+
     virtual void OnRequestHeaders(FCHttpRequest& request) {}
     virtual void OnRequestFinished(FCHttpRequest& request) {}
     virtual void OnRequestTimeout(FCHttpRequest& request) {}

@@ -1,0 +1,122 @@
+#include "api/subscribe_busi.h"
+
+#include <mmsystem.h>
+#include <process.h>
+
+#include <climits>
+
+#include "api/envelope.h"
+#include "api/server_clock.h"
+#include "shell/app_settings.h"
+#include "shell/messages.h"
+#include "shell/text.h"
+#include "shell/unique_handle.h"
+
+namespace {
+
+constexpr int kSoundResource = 134;
+
+void PlayPackagedSound() {
+    ::PlaySoundW(MAKEINTRESOURCEW(kSoundResource), ::GetModuleHandleW(nullptr),
+                 SND_RESOURCE | SND_ASYNC | SND_NODEFAULT);
+}
+
+SubscribeBusi::SoundFn g_sound = &PlayPackagedSound;
+
+}  // namespace
+
+// One poll thread's own state; stopping signals its event and the thread
+// ends without posting again.
+struct SubscribeBusi::Poller {
+    HWND owner = nullptr;
+    DWORD interval = kPollInterval;
+    shell::UniqueHandleKernel stop{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+
+void SubscribeBusi::SetSoundPlayer(SoundFn fn) { g_sound = fn ? fn : &PlayPackagedSound; }
+
+SubscribeBusi::SubscribeBusi(HWND owner) : owner_(owner) {}
+
+SubscribeBusi::~SubscribeBusi() { StopPolling(); }
+
+void SubscribeBusi::StartPolling() {
+    StopPolling();
+    auto poller = std::make_shared<Poller>();
+    poller->owner = owner_;
+    poller->interval = pollInterval_;
+    if (!poller->stop) return;
+    auto* param = new std::shared_ptr<Poller>(poller);
+    uintptr_t thread = _beginthreadex(nullptr, 0, &SubscribeBusi::PollThread, param, 0, nullptr);
+    if (thread == 0) {
+        delete param;
+        return;
+    }
+    ::CloseHandle(reinterpret_cast<HANDLE>(thread));
+    poller_ = std::move(poller);
+}
+
+void SubscribeBusi::StopPolling() {
+    if (poller_) ::SetEvent(poller_->stop.get());
+    poller_.reset();
+}
+
+unsigned __stdcall SubscribeBusi::PollThread(void* param) {
+    std::unique_ptr<std::shared_ptr<Poller>> holder(static_cast<std::shared_ptr<Poller>*>(param));
+    const Poller& p = **holder;
+    while (::WaitForSingleObject(p.stop.get(), 0) == WAIT_TIMEOUT) {
+        ::PostMessageW(p.owner, msg::kPollNewInquiries, 0, 0);
+        if (::WaitForSingleObject(p.stop.get(), p.interval) != WAIT_TIMEOUT) break;
+    }
+    return 0;
+}
+
+int SubscribeBusi::Start(const char* action, Json::Value doc) {
+    return StartRequest(api::ApiRequest(action, doc));
+}
+
+void SubscribeBusi::RequestProvinceList() {
+    Json::Value doc;
+    doc["time"] = api::TimeText();
+    doc["uid"] = api::UidText(Settings().uid);
+    getListId_ = Start("get_sq_rss", doc);
+}
+
+void SubscribeBusi::SendProvinceList() {
+    Json::Value doc;
+    doc["time"] = api::TimeText();
+    doc["uid"] = api::UidText(Settings().uid);
+    doc["prov_list"] = shell::WideToAnsi(Settings().provinceList);
+    sendListId_ = Start("add_sq_rss", doc);
+}
+
+void SubscribeBusi::RequestNewInquiryCount() {
+    AppSettings& s = Settings();
+    Json::Value doc;
+    doc["time"] = api::TimeText();
+    doc["uid"] = api::UidText(s.uid);
+    doc["lasttime"] = shell::Format("%lld", static_cast<long long>(s.lastReadTime));
+    // The next poll asks from the moment this one was built, whatever
+    // becomes of this request.
+    s.lastReadTime = ServerNow();
+    countId_ = Start("get_mysqrss_num", doc);
+}
+
+void SubscribeBusi::OnRequestFinished(FCHttpRequest& request) {
+    std::string body;
+    if (!api::TakeAcceptedBody(request, body)) return;
+    const int id = request.Id();
+    if (id != sendListId_ && id != getListId_ && id != countId_) return;
+    api::Reply reply;
+    if (!api::ReadReply(body, false, reply) || !reply.Usable()) return;
+    std::string first;
+    if (id == getListId_) {
+        if (api::FirstString(reply.data, first)) Settings().provinceList = shell::AnsiToWide(first);
+    } else if (id == countId_) {
+        if (!api::FirstString(reply.data, first)) return;
+        int count = shell::ReadDecimal(first);
+        if (count <= 0) return;
+        newInquiries_ = count > INT_MAX - newInquiries_ ? INT_MAX : newInquiries_ + count;
+        ::PostMessageW(owner_, msg::kNewInquiries, 0, 0);
+        if (Settings().playVoiceOnInquiry) g_sound();
+    }
+}

@@ -1,0 +1,52 @@
+// Subscriptions by province: the user's province list, and a poll every
+// ten seconds for new subscribed inquiries, counted and announced with a
+// sound when the user wants one.
+#pragma once
+
+#include <windows.h>
+
+#include <json/json.h>
+
+#include <memory>
+
+#include "net/request_manager.h"
+
+class SubscribeBusi : public FCHttpRequestManager {
+public:
+    static constexpr DWORD kPollInterval = 10000;
+
+    explicit SubscribeBusi(HWND owner);
+    ~SubscribeBusi() override;
+
+    // Posts 2090 to the owner at once and then every interval.
+    void StartPolling();
+    // Ends the current poller for good; a quick restart never leaves two.
+    void StopPolling();
+    void RequestProvinceList();
+    void SendProvinceList();
+    void RequestNewInquiryCount();
+
+    int NewInquiryTotal() const { return newInquiries_; }
+    void ResetNewInquiryTotal() { newInquiries_ = 0; }
+
+    void SetPollInterval(DWORD ms) { pollInterval_ = ms; }  // tests
+    // The notification sound, replaceable so tests hear it.
+    using SoundFn = void (*)();
+    static void SetSoundPlayer(SoundFn fn);  // null restores the packaged sound
+
+protected:
+    void OnRequestFinished(FCHttpRequest& request) override;
+
+private:
+    struct Poller;
+    static unsigned __stdcall PollThread(void* param);
+    int Start(const char* action, Json::Value doc);
+
+    HWND owner_;
+    std::shared_ptr<Poller> poller_;
+    DWORD pollInterval_ = kPollInterval;
+    int sendListId_ = -1;
+    int getListId_ = -1;
+    int countId_ = -1;
+    int newInquiries_ = 0;
+};

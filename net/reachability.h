@@ -1,0 +1,44 @@
+// Tells the main window whether the service host can be reached: a monitor
+// thread resolving the host's name every few seconds, and a one-shot check.
+// Reports: message 2098, wParam 1 reachable / 0 not, lParam 0 from the
+// monitor and 1 from CheckNow.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+class ReachabilityMonitor {
+public:
+    static constexpr DWORD kInterval = 5000;
+
+    ReachabilityMonitor() = default;
+    ~ReachabilityMonitor();
+    ReachabilityMonitor(const ReachabilityMonitor&) = delete;
+    ReachabilityMonitor& operator=(const ReachabilityMonitor&) = delete;
+
+    // Starts reporting to the window; a running monitor is stopped first.
+    void StartMonitor(HWND target);
+    // Stops for good without waiting; a report in flight may still arrive.
+    void StopMonitor();
+    // One check on the calling thread.
+    void CheckNow(HWND target) const;
+
+    void SetInterval(DWORD ms) { interval_ = ms; }  // tests
+    void SetHost(const std::wstring& host) { host_ = host; }  // default: the service host
+
+    static bool Resolves(const std::wstring& host);
+    // The name lookup, replaceable so tests can take the host away.
+    using ResolveFn = bool (*)(const std::wstring& host);
+    static void SetResolver(ResolveFn fn);  // null restores the real lookup
+
+private:
+    struct Run;
+    static unsigned __stdcall ThreadMain(void* param);
+    std::wstring Host() const;
+
+    std::shared_ptr<Run> run_;
+    DWORD interval_ = kInterval;
+    std::wstring host_;
+};

@@ -1,0 +1,154 @@
+#include "api/main_busi.h"
+
+#include <algorithm>
+
+#include "api/server_clock.h"
+#include "shell/messages.h"
+#include "shell/text.h"
+#include "tests/support/paths.h"
+#include "tests/support/service_fixture.h"
+
+namespace {
+
+int64_t g_local = 0;
+int64_t FakeLocal() { return g_local; }
+
+class MainBusiTest : public testing_support::ServiceTest {
+protected:
+    void TearDown() override { SetLocalClock(nullptr); }
+    MainBusi busi{owner.hwnd()};
+};
+
+TEST_F(MainBusiTest, ServerTimeSetsTheClock) {
+    g_local = 5000;
+    SetLocalClock(&FakeLocal);
+    Json::Value state;
+    state["now"] = 1700000000;
+    state["freeze"] = true;
+    standin.SetState(state);
+    busi.SyncServerTime();
+    ASSERT_TRUE(owner.WaitFor(msg::kServerTimeSet));
+    EXPECT_EQ(1700000000, ServerNow());
+    g_local += 60;
+    EXPECT_EQ(1700000060, ServerNow());
+    EXPECT_EQ("GET", Received("get_time")[0]["method"].asString());
+}
+
+TEST_F(MainBusiTest, AvatarFoldersAndSaving) {
+    EXPECT_EQ("/uploads/photos/0/s_0.png", MainBusi::AvatarPath(0));
+    EXPECT_EQ("/uploads/photos/1/s_1000.png", MainBusi::AvatarPath(1000));
+    EXPECT_EQ("/uploads/photos/2/s_1001.png", MainBusi::AvatarPath(1001));
+    EXPECT_EQ("/uploads/photos/4294968/s_4294967295.png", MainBusi::AvatarPath(4294967295u));
+
+    AppSettings& s = Settings();
+    s.uid = 12345;
+    s.SetUserSession(true);
+    ::DeleteFileW(s.UserFilePath(L"avatar.png").c_str());
+    busi.DownloadAvatar();
+    ASSERT_TRUE(owner.WaitFor(msg::kAvatarSaved));
+    std::string png = testing_support::ReadFileBytes(s.UserFilePath(L"avatar.png"));
+    ASSERT_GE(png.size(), 8u);
+    EXPECT_EQ(std::string("\x89PNG\r\n\x1a\n", 8), png.substr(0, 8));
+    EXPECT_EQ(1u, standin.ReceivedAt("/uploads/photos/13/s_12345.png").size());
+}
+
+TEST_F(MainBusiTest, MissingAvatarWritesNothing) {
+    AppSettings& s = Settings();
+    s.uid = 424242;  // the service has no picture for this user
+    s.SetUserSession(true);
+    busi.DownloadAvatar();
+    Settle(busi);
+    EXPECT_EQ(0u, owner.Count(msg::kAvatarSaved));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(s.UserFilePath(L"avatar.png").c_str()));
+}
+
+TEST_F(MainBusiTest, PostResultCodes) {
+    Settings().uid = 12345;
+    busi.AddPost(L"__code:-3", 0, 2);
+    ASSERT_TRUE(owner.WaitFor(msg::kPostResult, 1));
+    busi.AddPost(L"__code:0", 1, -1);
+    ASSERT_TRUE(owner.WaitFor(msg::kPostResult, 2));
+    busi.AddPost(L"求北京到三亚往返机票两张，下周出发", 0, 1);
+    ASSERT_TRUE(owner.WaitFor(msg::kPostResult, 3));
+    auto results = owner.Of(msg::kPostResult);
+    EXPECT_EQ(-3, static_cast<int>(results[0].wParam));
+    EXPECT_EQ(0, static_cast<int>(results[1].wParam));
+    EXPECT_GT(static_cast<int>(results[2].wParam), 0);
+
+    Json::Value got = Received("add_sq");
+    ASSERT_EQ(3u, got.size());
+    EXPECT_EQ("12345", got[2]["document"]["uid"].asString());
+    EXPECT_EQ(shell::WideToUtf8(L"求北京到三亚往返机票两张，下周出发"), got[2]["document"]["content"].asString());
+    EXPECT_EQ("0", got[2]["document"]["type"].asString());
+    EXPECT_EQ("1", got[2]["document"]["param"].asString());
+    EXPECT_EQ("-1", got[1]["document"]["param"].asString());
+}
+
+TEST_F(MainBusiTest, CountsWithOnlyATotal) {
+    Settings().todayPosts = 3;
+    Json::Value data;
+    data["total"] = "12";
+    ReplyDocument("get_sq_num", Document("1", data));
+    busi.GetPostCounts();
+    ASSERT_TRUE(owner.WaitFor(msg::kPostCountsStored));
+    EXPECT_EQ(12, Settings().totalPosts);
+    EXPECT_EQ(3, Settings().todayPosts);
+    Json::Value doc = Received("get_sq_num")[0]["document"];
+    EXPECT_EQ(std::vector<std::string>{"time"}, doc.getMemberNames());
+}
+
+TEST_F(MainBusiTest, LoginLogReports) {
+    Settings().uid = 12345;
+    busi.ReportStartup();
+    busi.ReportLogin();
+    Settle(busi);
+    // The synchronous reports are out when the call returns.
+    EXPECT_TRUE(busi.ReportLogout());
+    EXPECT_TRUE(busi.ReportExit());
+    Json::Value got = Received("login_log");
+    ASSERT_EQ(4u, got.size());
+    std::vector<std::string> actions;
+    for (const auto& r : got) {
+        actions.push_back(r["document"]["action"].asString());
+        EXPECT_EQ("12345", r["document"]["uid"].asString());
+        EXPECT_TRUE(r["document"].isMember("pccode"));
+        EXPECT_TRUE(r["document"].isMember("time"));
+        EXPECT_EQ(0u, r["body"].asString().find("sign="));
+    }
+    std::sort(actions.begin(), actions.end() - 2);  // the two asynchronous ones may cross
+    EXPECT_EQ((std::vector<std::string>{"login", "startup", "logout", "exit"}), actions);
+}
+
+TEST_F(MainBusiTest, SynchronousReportFailsWithoutService) {
+    standin.Control("POST", "close");
+    EXPECT_FALSE(busi.ReportExit());
+}
+
+TEST_F(MainBusiTest, CardPageLoginIsEncodedAndRetriedWithPauses) {
+    AppSettings& s = Settings();
+    s.userName = L"demo";
+    s.password = L"demo123";
+    EXPECT_EQ("username=a%26b&password=x%3Dy%2Bz+%D5%C5&submit_btn=%B5%C7+%C2%BC&action=login&forward=",
+              MainBusi::WebLoginForm(L"a&b", L"x=y+z 张"));
+
+    Json::Value fault;
+    fault["path"] = "/login/cardpage/dologin";
+    fault["kind"] = "status";
+    fault["code"] = 503;
+    fault["times"] = 2;
+    standin.Fault(fault);
+    busi.SetWebLoginRetryRange(200, 300);
+    const ULONGLONG start = ::GetTickCount64();
+    busi.WebLogin();
+    ASSERT_TRUE(owner.WaitFor(msg::kWebLoginDone, 1, 10000));
+    const ULONGLONG elapsed = ::GetTickCount64() - start;
+    EXPECT_GE(elapsed, 450u);  // two pauses: 200 then 300 (capped), never a tight loop
+
+    Json::Value got = standin.ReceivedAt("/login/cardpage/dologin");
+    ASSERT_EQ(3u, got.size());
+    EXPECT_EQ("demo", got[2]["form"]["username"].asString());
+    EXPECT_EQ("demo123", got[2]["form"]["password"].asString());
+    EXPECT_EQ(0u, busi.WebLoginRetryDelay());
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+#include "api/subscribe_busi.h"
+
+#include <algorithm>
+
+#include "api/server_clock.h"
+#include "shell/messages.h"
+#include "tests/support/service_fixture.h"
+
+namespace {
+
+int g_sounds = 0;
+void CountSound() { ++g_sounds; }
+
+int64_t g_local = 0;
+int64_t FakeLocal() { return g_local; }
+
+class SubscribeTest : public testing_support::ServiceTest {
+protected:
+    void SetUp() override {
+        ServiceTest::SetUp();
+        g_sounds = 0;
+        SubscribeBusi::SetSoundPlayer(&CountSound);
+        Settings().uid = 12345;
+    }
+    void TearDown() override {
+        SubscribeBusi::SetSoundPlayer(nullptr);
+        SetLocalClock(nullptr);
+    }
+    SubscribeBusi busi{owner.hwnd()};
+};
+
+TEST_F(SubscribeTest, PollsAtOnceAndThenEveryInterval) {
+    busi.SetPollInterval(200);
+    busi.StartPolling();
+    ASSERT_TRUE(owner.WaitFor(msg::kPollNewInquiries, 1, 100));  // the first at once
+    ASSERT_TRUE(owner.WaitFor(msg::kPollNewInquiries, 3, 2000));
+    busi.StopPolling();
+    testing_support::PumpFor(50);
+    size_t count = owner.Count(msg::kPollNewInquiries);
+    testing_support::PumpFor(600);
+    EXPECT_EQ(count, owner.Count(msg::kPollNewInquiries));  // stopped for good
+}
+
+TEST_F(SubscribeTest, QuickRestartNeverLeavesTwoPollers) {
+    busi.SetPollInterval(300);
+    busi.StartPolling();
+    busi.StopPolling();
+    busi.StartPolling();
+    testing_support::PumpFor(1050);
+    busi.StopPolling();
+    // One poller: at 0, 300, 600, 900 ms (plus at most the first one's own).
+    EXPECT_LE(owner.Count(msg::kPollNewInquiries), 5u);
+    EXPECT_GE(owner.Count(msg::kPollNewInquiries), 3u);
+}
+
+TEST_F(SubscribeTest, EachPollAsksFromThePreviousOne) {
+    g_local = 1700000000;
+    SetLocalClock(&FakeLocal);
+    Settings().lastReadTime = 1600000000;
+    busi.RequestNewInquiryCount();
+    g_local += 10;
+    busi.RequestNewInquiryCount();
+    Settle(busi);
+    Json::Value got = Received("get_mysqrss_num");
+    ASSERT_EQ(2u, got.size());
+    std::vector<std::string> lasttimes = {got[0]["document"]["lasttime"].asString(),
+                                          got[1]["document"]["lasttime"].asString()};
+    std::sort(lasttimes.begin(), lasttimes.end());
+    EXPECT_EQ((std::vector<std::string>{"1600000000", "1700000000"}), lasttimes);
+    EXPECT_EQ(1700000010, Settings().lastReadTime);
+}
+
+TEST_F(SubscribeTest, TotalsAccumulateAndTheSoundFollowsTheSetting) {
+    Settings().playVoiceOnInquiry = false;
+    ReplyDocument("get_mysqrss_num", Document("1", Strings({"2"})));
+    busi.RequestNewInquiryCount();
+    ASSERT_TRUE(owner.WaitFor(msg::kNewInquiries, 1));
+    EXPECT_EQ(0, g_sounds);
+
+    Settings().playVoiceOnInquiry = true;
+    ReplyDocument("get_mysqrss_num", Document("-1", Strings({"4"})));  // status does not matter here
+    busi.RequestNewInquiryCount();
+    ASSERT_TRUE(owner.WaitFor(msg::kNewInquiries, 2));
+    EXPECT_EQ(6, busi.NewInquiryTotal());
+    EXPECT_EQ(1, g_sounds);
+
+    ReplyDocument("get_mysqrss_num", Document("1", Strings({"0"})));
+    busi.RequestNewInquiryCount();
+    Settle(busi);
+    EXPECT_EQ(2u, owner.Count(msg::kNewInquiries));
+    busi.ResetNewInquiryTotal();
+    EXPECT_EQ(0, busi.NewInquiryTotal());
+}
+
+TEST_F(SubscribeTest, NewInquiriesOfTheFeedAreCounted) {
+    Json::Value state;
+    state["now"] = 1700000000;
+    state["freeze"] = true;
+    state["clear_inquiries"] = true;
+    Json::Value items(Json::arrayValue);
+    for (int province : {11, 35, 44}) {
+        Json::Value item;
+        item["province"] = province;
+        item["time"] = 1699999990;
+        items.append(item);
+    }
+    state["inquiries"] = items;
+    standin.SetState(state);
+    SetServerTime(1700000000);
+    Settings().lastReadTime = 1699999000;
+    busi.RequestNewInquiryCount();
+    ASSERT_TRUE(owner.WaitFor(msg::kNewInquiries));
+    EXPECT_EQ(2, busi.NewInquiryTotal());  // the demo account follows 11 and 35
+}
+
+TEST_F(SubscribeTest, ProvinceListFromTheService) {
+    Settings().provinceList = L"-1";
+    ReplyDocument("get_sq_rss", Document("1", Strings({"11,35,"})));
+    busi.RequestProvinceList();
+    Settle(busi);
+    EXPECT_EQ(L"11,35,", Settings().provinceList);
+
+    Json::Value numeric(Json::arrayValue);
+    numeric.append(11);
+    ReplyDocument("get_sq_rss", Document("1", numeric));
+    busi.RequestProvinceList();
+    Settle(busi);
+    EXPECT_EQ(L"11,35,", Settings().provinceList);
+
+    Settings().provinceList = L"12,46,";
+    busi.SendProvinceList();
+    Settle(busi);
+    EXPECT_EQ("12,46,", Received("add_sq_rss")[0]["document"]["prov_list"].asString());
+}
+
+}  // namespace
