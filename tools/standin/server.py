@@ -211,6 +211,9 @@ class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     timeout = 300          # idle keep-alive connections
     server_version = "standin/1.0"
+    # Headers and body go out in two writes; without this the body waits
+    # for the peer's delayed acknowledgement.
+    disable_nagle_algorithm = True
 
     @property
     def instance(self):
