@@ -7,10 +7,13 @@
 
 #include "shell/text.h"
 
-VersionInfo VersionInfo::Parse(const std::wstring& text) {
+VersionInfo VersionInfo::Parse(const std::wstring& text, bool collapseDots) {
     uint32_t fields[4] = {};
     size_t start = 0;
     for (int i = 0; i < 4 && start <= text.size(); ++i) {
+        if (collapseDots) {
+            while (start < text.size() && text[start] == L'.') ++start;
+        }
         size_t dot = text.find(L'.', start);
         std::wstring field = text.substr(start, dot == std::wstring::npos ? std::wstring::npos : dot - start);
         int64_t value = shell::ReadDecimal64(shell::WideToAnsi(field));

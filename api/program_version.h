@@ -10,7 +10,8 @@ struct VersionInfo {
     std::wstring text;
 
     // "a.b.c.d" split at "." into at most four decimal fields (missing = 0).
-    static VersionInfo Parse(const std::wstring& text);
+    // The update files count consecutive dots as one.
+    static VersionInfo Parse(const std::wstring& text, bool collapseDots = false);
     // The file version of the executable at that path (empty when it has none).
     static VersionInfo FromFile(const std::wstring& path);
 

@@ -1,0 +1,44 @@
+// The client's side of self-update: hands over to the updater when a
+// package waits, otherwise keeps "update.exe" current and starts it in
+// check mode. The updater itself is a separate program.
+#pragma once
+
+#include <string>
+
+#include "net/request_manager.h"
+
+class CheckUpdate : public FCHttpRequestManager {
+public:
+    // The main window's message for "a package is ready", passed to the updater.
+    static constexpr unsigned kPackageReadyMessage = 2198;
+
+    // Records the client's version under "Software\tavo".
+    CheckUpdate();
+
+    // True when a package waited and the updater was started to install it:
+    // the caller then ends without a window. Otherwise the version check runs.
+    bool CheckPendingUpdate();
+    // Starts the updater in install mode (true) or check mode (false).
+    bool LaunchUpdater(bool install);
+
+    const std::wstring& UpdaterPath() const { return updaterPath_; }
+    const std::string& LatestUpdaterVersion() const { return latestVersion_; }
+    // The command line LaunchUpdater uses.
+    std::wstring CommandLine(bool install) const;
+
+    static std::wstring UpdateFolder();
+    static std::wstring UpdateInfoPath();
+
+protected:
+    void OnRequestFinished(FCHttpRequest& request) override;
+
+private:
+    void OnVersionReply(const std::string& body);
+    void OnDownloadReply(const std::string& body);
+    HttpRequestHeader Get(const wchar_t* path) const;
+
+    std::wstring updaterPath_;
+    std::string latestVersion_;
+    int versionId_ = -1;
+    int downloadId_ = -1;
+};
