@@ -1,7 +1,6 @@
 #include "api/subscribe_busi.h"
 
 #include <mmsystem.h>
-#include <process.h>
 
 #include <climits>
 
@@ -10,7 +9,6 @@
 #include "shell/app_settings.h"
 #include "shell/messages.h"
 #include "shell/text.h"
-#include "shell/unique_handle.h"
 
 namespace {
 
@@ -25,14 +23,6 @@ SubscribeBusi::SoundFn g_sound = &PlayPackagedSound;
 
 }  // namespace
 
-// One poll thread's own state; stopping signals its event and the thread
-// ends without posting again.
-struct SubscribeBusi::Poller {
-    HWND owner = nullptr;
-    DWORD interval = kPollInterval;
-    shell::UniqueHandleKernel stop{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-};
-
 void SubscribeBusi::SetSoundPlayer(SoundFn fn) { g_sound = fn ? fn : &PlayPackagedSound; }
 
 SubscribeBusi::SubscribeBusi(HWND owner) : owner_(owner) {}
@@ -40,35 +30,11 @@ SubscribeBusi::SubscribeBusi(HWND owner) : owner_(owner) {}
 SubscribeBusi::~SubscribeBusi() { StopPolling(); }
 
 void SubscribeBusi::StartPolling() {
-    StopPolling();
-    auto poller = std::make_shared<Poller>();
-    poller->owner = owner_;
-    poller->interval = pollInterval_;
-    if (!poller->stop) return;
-    auto* param = new std::shared_ptr<Poller>(poller);
-    uintptr_t thread = _beginthreadex(nullptr, 0, &SubscribeBusi::PollThread, param, 0, nullptr);
-    if (thread == 0) {
-        delete param;
-        return;
-    }
-    ::CloseHandle(reinterpret_cast<HANDLE>(thread));
-    poller_ = std::move(poller);
+    HWND owner = owner_;
+    poller_.Start(pollInterval_, [owner](HANDLE) { ::PostMessageW(owner, msg::kPollNewInquiries, 0, 0); });
 }
 
-void SubscribeBusi::StopPolling() {
-    if (poller_) ::SetEvent(poller_->stop.get());
-    poller_.reset();
-}
-
-unsigned __stdcall SubscribeBusi::PollThread(void* param) {
-    std::unique_ptr<std::shared_ptr<Poller>> holder(static_cast<std::shared_ptr<Poller>*>(param));
-    const Poller& p = **holder;
-    while (::WaitForSingleObject(p.stop.get(), 0) == WAIT_TIMEOUT) {
-        ::PostMessageW(p.owner, msg::kPollNewInquiries, 0, 0);
-        if (::WaitForSingleObject(p.stop.get(), p.interval) != WAIT_TIMEOUT) break;
-    }
-    return 0;
-}
+void SubscribeBusi::StopPolling() { poller_.Stop(); }
 
 int SubscribeBusi::Start(const char* action, Json::Value doc) {
     return StartRequest(api::ApiRequest(action, doc));

@@ -7,8 +7,7 @@
 
 #include <json/json.h>
 
-#include <memory>
-
+#include "net/periodic_worker.h"
 #include "net/request_manager.h"
 
 class SubscribeBusi : public FCHttpRequestManager {
@@ -38,12 +37,10 @@ protected:
     void OnRequestFinished(FCHttpRequest& request) override;
 
 private:
-    struct Poller;
-    static unsigned __stdcall PollThread(void* param);
     int Start(const char* action, Json::Value doc);
 
     HWND owner_;
-    std::shared_ptr<Poller> poller_;
+    PeriodicWorker poller_;
     DWORD pollInterval_ = kPollInterval;
     int sendListId_ = -1;
     int getListId_ = -1;

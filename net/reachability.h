@@ -6,15 +6,16 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
+
+#include "net/periodic_worker.h"
 
 class ReachabilityMonitor {
 public:
     static constexpr DWORD kInterval = 5000;
 
     ReachabilityMonitor() = default;
-    ~ReachabilityMonitor();
+    ~ReachabilityMonitor() = default;
     ReachabilityMonitor(const ReachabilityMonitor&) = delete;
     ReachabilityMonitor& operator=(const ReachabilityMonitor&) = delete;
 
@@ -34,11 +35,9 @@ public:
     static void SetResolver(ResolveFn fn);  // null restores the real lookup
 
 private:
-    struct Run;
-    static unsigned __stdcall ThreadMain(void* param);
     std::wstring Host() const;
 
-    std::shared_ptr<Run> run_;
+    PeriodicWorker worker_;
     DWORD interval_ = kInterval;
     std::wstring host_;
 };

@@ -9,6 +9,7 @@
 #include "api/unescape.h"
 #include "shell/app_settings.h"
 #include "shell/text.h"
+#include "tests/support/fake_clock.h"
 
 namespace {
 
@@ -75,23 +76,18 @@ TEST(PcCode, TwelveUpperHexDigitsKeptOnceKnown) {
     EXPECT_EQ(code, GetPcCode());
 }
 
-int64_t g_now = 1000;
-int64_t FakeClock() { return g_now; }
-
 TEST(ServerClock, FollowsTheLastSynchronisation) {
-    SetLocalClock(&FakeClock);
+    testing_support::FakeClock clock(1000);
     AppSettings& s = Settings();
     s.serverTimeAtSync = s.localTimeAtSync = s.lastReadTime = 0;
-    g_now = 1000;
     EXPECT_EQ(1000, ServerNow());  // before any reply: the local clock
     SetServerTime(1700000000);
     EXPECT_EQ(1700000000, ServerNow());
     EXPECT_EQ(1700000000, s.lastReadTime);  // taken over when still zero
-    g_now += 60;
+    clock.Advance(60);
     EXPECT_EQ(1700000060, ServerNow());
     SetServerTime(1800000000);
     EXPECT_EQ(1700000000, s.lastReadTime);  // kept once set
-    SetLocalClock(nullptr);
 }
 
 }  // namespace

@@ -5,23 +5,19 @@
 #include "api/server_clock.h"
 #include "shell/messages.h"
 #include "shell/text.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/paths.h"
 #include "tests/support/service_fixture.h"
 
 namespace {
 
-int64_t g_local = 0;
-int64_t FakeLocal() { return g_local; }
-
 class MainBusiTest : public testing_support::ServiceTest {
 protected:
-    void TearDown() override { SetLocalClock(nullptr); }
     MainBusi busi{owner.hwnd()};
 };
 
 TEST_F(MainBusiTest, ServerTimeSetsTheClock) {
-    g_local = 5000;
-    SetLocalClock(&FakeLocal);
+    testing_support::FakeClock clock(5000);
     Json::Value state;
     state["now"] = 1700000000;
     state["freeze"] = true;
@@ -29,7 +25,7 @@ TEST_F(MainBusiTest, ServerTimeSetsTheClock) {
     busi.SyncServerTime();
     ASSERT_TRUE(owner.WaitFor(msg::kServerTimeSet));
     EXPECT_EQ(1700000000, ServerNow());
-    g_local += 60;
+    clock.Advance(60);
     EXPECT_EQ(1700000060, ServerNow());
     EXPECT_EQ("GET", Received("get_time")[0]["method"].asString());
 }

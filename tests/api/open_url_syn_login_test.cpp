@@ -5,6 +5,7 @@
 #include "api/server_clock.h"
 #include "net/shell_open.h"
 #include "shell/text.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/service_fixture.h"
 
 namespace {
@@ -15,9 +16,6 @@ HINSTANCE Capture(const std::wstring& file, const std::wstring& params) {
     return reinterpret_cast<HINSTANCE>(42);
 }
 
-int64_t g_local = 0;
-int64_t FakeLocal() { return g_local; }
-
 class SynLoginTest : public testing_support::ServiceTest {
 protected:
     void SetUp() override {
@@ -27,7 +25,6 @@ protected:
     }
     void TearDown() override {
         SetShellExecute(nullptr);
-        SetLocalClock(nullptr);
     }
     void SignIn() {
         AppSettings& s = Settings();
@@ -79,10 +76,9 @@ TEST_F(SynLoginTest, SignedInOpensTheVerifiedSignOnAddress) {
 
 TEST_F(SynLoginTest, TwoCallsASecondApartDiffer) {
     SignIn();
-    g_local = 1700000000;
-    SetLocalClock(&FakeLocal);
+    testing_support::FakeClock clock(1700000000);
     std::wstring first = sso.SignOnAddress(Page());
-    g_local += 1;
+    clock.Advance(1);
     std::wstring second = sso.SignOnAddress(Page());
     EXPECT_NE(first, second);
 }

@@ -4,15 +4,13 @@
 
 #include "api/server_clock.h"
 #include "shell/messages.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/service_fixture.h"
 
 namespace {
 
 int g_sounds = 0;
 void CountSound() { ++g_sounds; }
-
-int64_t g_local = 0;
-int64_t FakeLocal() { return g_local; }
 
 class SubscribeTest : public testing_support::ServiceTest {
 protected:
@@ -24,7 +22,6 @@ protected:
     }
     void TearDown() override {
         SubscribeBusi::SetSoundPlayer(nullptr);
-        SetLocalClock(nullptr);
     }
     SubscribeBusi busi{owner.hwnd()};
 };
@@ -54,11 +51,10 @@ TEST_F(SubscribeTest, QuickRestartNeverLeavesTwoPollers) {
 }
 
 TEST_F(SubscribeTest, EachPollAsksFromThePreviousOne) {
-    g_local = 1700000000;
-    SetLocalClock(&FakeLocal);
+    testing_support::FakeClock clock(1700000000);
     Settings().lastReadTime = 1600000000;
     busi.RequestNewInquiryCount();
-    g_local += 10;
+    clock.Advance(10);
     busi.RequestNewInquiryCount();
     Settle(busi);
     Json::Value got = Received("get_mysqrss_num");

@@ -31,7 +31,8 @@ MessageRecorder::MessageRecorder() {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = L"zudedo_test_recorder";
     ::RegisterClassExW(&wc);
-    hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+    // Message-only: the services need no display to report to it.
+    hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                               wc.hInstance, nullptr);
     ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }

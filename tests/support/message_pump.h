@@ -20,7 +20,7 @@ struct RecordedMessage {
     LPARAM lParam;
 };
 
-// A hidden top-level window recording every message in the client's private
+// A hidden window recording every message in the client's private
 // range (2049 to 2248), as the main window would receive them.
 class MessageRecorder {
 public:

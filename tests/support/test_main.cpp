@@ -2,6 +2,8 @@
 // own under the temporary folder, never into the user's documents.
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -19,5 +21,12 @@ int main(int argc, char** argv) {
     app = app.substr(0, app.find_last_of(L'\\'));
     AppFolders::Override(app, data);
     int rc = RUN_ALL_TESTS();
+    // Leave nothing behind in the temporary folder.
+    std::wstring from = data + L'\0';
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    ::SHFileOperationW(&op);
     return rc;
 }
