@@ -34,3 +34,10 @@ function(zudedo_version_resource target description filename)
   configure_file("${PROJECT_SOURCE_DIR}/cmake/version.rc.in" "${out}" @ONLY)
   target_sources(${target} PRIVATE "${out}")
 endfunction()
+
+# zudedo_app_resources(<target>): the icons and the notification sound.
+function(zudedo_app_resources target)
+  set(out "${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.rc")
+  configure_file("${PROJECT_SOURCE_DIR}/app/resources.rc.in" "${out}" @ONLY)
+  target_sources(${target} PRIVATE "${out}")
+endfunction()

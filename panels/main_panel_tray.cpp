@@ -1,0 +1,392 @@
+// Main window: the notification-area icon and balloons, the three menus,
+// the caption buttons, show/hide/quit, the timers, the reachability
+// reactions, and the keyboard and mouse filter.
+#include "panels/main_panel.h"
+
+#include "api/main_busi.h"
+#include "api/msg_center_busi.h"
+#include "api/open_url_syn_login.h"
+#include "api/subscribe_busi.h"
+#include "net/shell_open.h"
+#include "shell/app_settings.h"
+#include "shell/messages.h"
+#include "shell/service_config.h"
+#include "ui/controls.h"
+#include "ui/menu.h"
+#include "ui/native_controls.h"
+#include "ui/notice_banner.h"
+
+namespace {
+
+const wchar_t kOffline[] = L"连接已断开，请检查您的网络是否正常";
+
+}  // namespace
+
+bool MainPanel::ShowBalloon(const std::wstring& text, const std::wstring& title, UINT timeoutMs,
+                            TrayIcon::BalloonIcon icon) {
+    return tray_.ShowBalloon(text, title, timeoutMs, icon);
+}
+
+void MainPanel::SetTrayIcon(UINT iconResource) { tray_.SetIcon(iconResource); }
+
+void MainPanel::ShowMainWindow() {
+    ::SetForegroundWindow(hwnd_);
+    ShowWindow(true, true);
+}
+
+void MainPanel::HideAllWindows() { ShowWindow(false, false); }
+
+void MainPanel::Quit() {
+    ShowWindow(false, false);
+    msgCenterBusi_.reset();
+    if (subscribeBusi_) subscribeBusi_->StopPolling();
+    subscribeBusi_.reset();
+    if (monitor_) monitor_->StopMonitor();
+    monitor_.reset();
+    PostMessageW(WM_CLOSE);
+}
+
+LRESULT MainPanel::OnTrayIcon(WPARAM id, LPARAM mouse) {
+    if (id != TrayIcon::kId) return 1;
+    if (mouse == WM_LBUTTONUP) {
+        ShowMainWindow();
+    } else if (mouse == WM_RBUTTONUP) {
+        POINT pt;
+        ::GetCursorPos(&pt);
+        auto* menu = new ui::UIMenu(L"menu_tray.xml");
+        menu->Init(pm_.GetRoot(), pt, ui::UIMenu::kAbovePoint);
+    }
+    return 0;
+}
+
+void MainPanel::OpenMainMenu(ui::Control* button) {
+    const RECT& rc = button->GetPos();
+    POINT pt{rc.right, rc.top};
+    ::ClientToScreen(hwnd_, &pt);
+    auto* menu = new ui::UIMenu(L"menu_main_panel_main.xml");
+    menu->Init(button, pt, 0);
+    menu->SetItemText(L"menu_log_action", Settings().signedIn ? L"登出账户" : L"登录");
+}
+
+void MainPanel::OpenEditMenu() {
+    POINT pt;
+    ::GetCursorPos(&pt);
+    auto* menu = new ui::UIMenu(L"menu_edit.xml");
+    menu->Init(pm_.GetRoot(), pt, 0);
+    if (postEdit_ && postEdit_->GetSelText().empty()) {
+        menu->DisableItem(L"menu_copy");
+        menu->DisableItem(L"menu_cut");
+    }
+    if (::OpenClipboard(hwnd_)) {
+        bool usable = false;
+        if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* text = static_cast<const wchar_t*>(::GlobalLock(data))) {
+                usable = text[0] != L'\0';
+                ::GlobalUnlock(data);
+            }
+        } else if (HANDLE ansi = ::GetClipboardData(CF_TEXT)) {
+            if (const auto* text = static_cast<const char*>(::GlobalLock(ansi))) {
+                usable = text[0] != '\0';
+                ::GlobalUnlock(ansi);
+            }
+        }
+        ::CloseClipboard();
+        if (!usable) menu->DisableItem(L"menu_paste");
+    }
+}
+
+void MainPanel::OnMenuItem(const std::wstring& item) {
+    if (item == L"menu_log_action") {
+        if (Settings().signedIn) {
+            Logout();
+        } else {
+            ShowLoginLayer();
+        }
+    } else if (item == L"menu_exit") {
+        Quit();
+    } else if (item == L"menu_feedback") {
+        ShellOpenUrl(Service().FeedbackOrigin() + L"/guestbook/?soft", true);
+    } else if (item == L"menu_show_main_panel") {
+        ShowMainWindow();
+    } else if (item == L"menu_hide_main_panel") {
+        HideAllWindows();
+    } else if (item == L"menu_cut") {
+        if (postEdit_) postEdit_->Cut();
+    } else if (item == L"menu_copy") {
+        if (postEdit_) postEdit_->Copy();
+    } else if (item == L"menu_paste") {
+        if (postEdit_) postEdit_->Paste();
+    } else if (item == L"menu_select_all") {
+        if (postEdit_) postEdit_->SetSelAll();
+    }
+    // "menu_config", "menu_modify_subscribe" and "menu_about_us" open side
+    // windows that are not part of this build.
+}
+
+void MainPanel::OnExitButton() {
+    AppSettings& s = Settings();
+    if (!s.exitButtonHides) {
+        Quit();
+        return;
+    }
+    if (!s.hideToTrayNoticed) {
+        ShowBalloon(L"软件窗口已最小化，点此图标还原显示。", L"提示", 5000, TrayIcon::BalloonIcon::Information);
+        s.hideToTrayNoticed = true;
+    }
+    HideAllWindows();
+}
+
+void MainPanel::OnSlowMessagePolling() {
+    ::KillTimer(hwnd_, kMessagesTimer);
+    ::SetTimer(hwnd_, kSlowMessagesTimer, periods_.slowMessages, nullptr);
+}
+
+void MainPanel::OnTimer(UINT_PTR id) {
+    switch (id) {
+        case kCountsTimer:
+            if (mainBusi_) mainBusi_->GetPostCounts();
+            break;
+        case kWebLoginTimer:
+            if (mainBusi_) mainBusi_->WebLogin();
+            break;
+        case kMessagesTimer:
+            if (msgCenterBusi_) msgCenterBusi_->RequestNewMessageCount();
+            break;
+        case kSlowMessagesTimer:
+            if (msgCenterBusi_) msgCenterBusi_->RequestNewMessageCount();
+            ::KillTimer(hwnd_, kMessagesTimer);
+            ::SetTimer(hwnd_, kMessagesTimer, periods_.messages, nullptr);
+            break;
+        case kTokenTimer:
+            SynLogin().RequestToken();
+            break;
+        case kNoticeCheckTimer:
+            // One-shot; the update notices it starts are not part of this build.
+            ::KillTimer(hwnd_, kNoticeCheckTimer);
+            break;
+        default:
+            break;
+    }
+}
+
+void MainPanel::OnReachability(bool reachable, bool forced) {
+    const int now = reachable ? 1 : 0;
+    if (reachability_ != -1 && now == reachability_) {
+        if (!forced) return;
+        if (!reachable) {
+            ShowOffline();
+            ShowBalloon(kOffline, L"网络异常", 3000, TrayIcon::BalloonIcon::Warning);
+            return;
+        }
+    }
+    const int before = reachability_;
+    reachability_ = now;
+    if (before == -1) {
+        if (!reachable) {
+            ShowOffline();
+            ShowBalloon(kOffline, L"网络异常", 5000, TrayIcon::BalloonIcon::Warning);
+        } else if (mainBusi_) {
+            mainBusi_->SyncServerTime();
+        }
+        return;
+    }
+    if (!reachable) {
+        if (Settings().signedIn) {
+            Logout();
+            reloginPending_ = true;
+        }
+        ::KillTimer(hwnd_, kCountsTimer);
+        ShowOffline();
+        ShowBalloon(kOffline, L"网络异常", 4000, TrayIcon::BalloonIcon::Warning);
+        return;
+    }
+    if (reloginPending_) {
+        StartLogin(Settings().userName, Settings().password);
+        reloginPending_ = false;
+    }
+    if (mainBusi_) mainBusi_->SyncServerTime();
+    OpenListHome();
+    ::SetTimer(hwnd_, kCountsTimer, periods_.counts, nullptr);
+}
+
+void MainPanel::ShowOffline() {
+    if (navigator_) navigator_->ShowOfflinePage();
+}
+
+void MainPanel::MoveSideWindows(const WINDOWPOS* pos) {
+    // The settings and subscription windows follow the main window; they
+    // are not part of this build yet.
+    (void)pos;
+}
+
+LRESULT MainPanel::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+    // Never marks a message handled: in particular Escape does not close
+    // the main window.
+    switch (msg) {
+        case WM_NCLBUTTONDOWN:
+            HideBanner();
+            if (postEdit_ && postEdit_->IsFocused()) pm_.SetFocus(nullptr);
+            break;
+        case WM_KEYDOWN:
+            HideBanner();
+            if (wParam == VK_RETURN && loginLayer_ && loginLayer_->IsVisible()) {
+                OnLoginButton();
+            } else if (wParam == VK_CAPITAL && editPassword_ && editPassword_->IsFocused() &&
+                       (::GetKeyState(VK_CAPITAL) & 1)) {
+                ShowCapsLockTip();
+            }
+            break;
+        case WM_LBUTTONDOWN:
+            HideBanner();
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+LRESULT MainPanel::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+    handled = false;
+    if (msg == TrayIcon::TaskbarCreatedMessage()) {
+        tray_.Restore();
+        return 0;
+    }
+    switch (msg) {
+        case WM_TIMER:
+            OnTimer(wParam);
+            break;
+        case WM_WINDOWPOSCHANGING:
+            MoveSideWindows(reinterpret_cast<const WINDOWPOS*>(lParam));
+            break;
+        case msg::kTrayIcon:
+            return OnTrayIcon(wParam, lParam);
+        case msg::kTipBannerClosed:
+            banner_ = nullptr;
+            break;
+        case msg::kLoginResult:
+            OnLoginResult(wParam, lParam);
+            break;
+        case msg::kAvatarSaved:
+            OnAvatarSaved();
+            break;
+        case msg::kServerTimeSet:
+            OnServerTimeKnown();
+            break;
+        case msg::kPostResult:
+            OnPostResult(static_cast<int>(static_cast<INT_PTR>(wParam)));
+            break;
+        case msg::kPostCountsStored:
+            UpdateBottomLabel();
+            break;
+        case msg::kWebLoginDone:
+            ReopenCurrentPage();
+            break;
+        case msg::kShowSubscribedList:
+            OnShowSubscribedList();
+            break;
+        case msg::kPollNewInquiries:
+            if (subscribeBusi_) subscribeBusi_->RequestNewInquiryCount();
+            break;
+        case msg::kReachability:
+            OnReachability(wParam != 0, lParam != 0);
+            break;
+        case msg::kRequestMessageCount:
+            if (msgCenterBusi_) msgCenterBusi_->RequestNewMessageCount();
+            break;
+        case msg::kRequestNotices:
+            if (msgCenterBusi_) msgCenterBusi_->RequestImportantNotices();
+            break;
+        case msg::kSlowMessagePolling:
+            OnSlowMessagePolling();
+            break;
+        case msg::kShowPendingTip:
+            OnPendingTip();
+            break;
+        case msg::kPageOtherClick:
+            HideBanner();
+            break;
+        case msg::kPageRetryConnect:
+            if (monitor_) monitor_->CheckNow(hwnd_);
+            break;
+        case msg::kPageWebLogin:
+            OnWebLoginRequest();
+            break;
+        case msg::kPagePostNew:
+            OnGoToPostBox();
+            break;
+        case msg::kQuitForUpdate:
+            Quit();
+            break;
+        default:
+            // 2050, 2051, 2052, 2053, 2054, 2056, 2088, 2128, 2138, 2198,
+            // 2199 and 2210 belong to windows not part of this build.
+            break;
+    }
+    return 0;
+}
+
+void MainPanel::Notify(ui::Notification& msg) {
+    const std::wstring& type = msg.type;
+    const std::wstring name = msg.sender ? msg.sender->GetName() : std::wstring();
+    if (type == L"click") {
+        if (name == L"BtnExit") {
+            OnExitButton();
+        } else if (name == L"BtnMin") {
+            SendMessageW(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        } else if (name == L"BtnMenu") {
+            OpenMainMenu(msg.sender);
+        } else if (name == L"BtnHideLoginLayer") {
+            auto* loading = pm_.FindControl(L"LayoutLoginLoading");
+            if (loading && loading->IsVisible()) {
+                loading->SetVisible(false);
+                if (auto* ctrls = pm_.FindControl(L"LayoutLoginCtrls")) ctrls->SetVisible(true);
+                msg.sender->SetToolTip(L"关闭登录层");
+            } else {
+                HideLoginLayer();
+            }
+        } else if (name == L"BtnLogin") {
+            OnLoginButton();
+        } else if (name == L"NotLoggedUser") {
+            ShowLoginLayer();
+        } else if (name == L"BtnShowFull" || name == L"BtnHideFull") {
+            SetTitleAreaFull(name == L"BtnShowFull");
+        } else if (name == L"BtnPost") {
+            OnPost();
+        } else {
+            OnPageButton(name);
+        }
+    } else if (type == L"link") {
+        OnPageButton(name);
+    } else if (type == L"textchanged") {
+        if (name == L"PostEdit") OnPostTextChanged();
+    } else if (type == L"setfocus" || type == L"killfocus") {
+        const bool gained = type == L"setfocus";
+        if (name == L"PostEdit") {
+            OnPostFocus(gained);
+        } else if (name == L"EditUsername" || name == L"EditPassword") {
+            OnLoginBoxFocus(msg.sender, gained);
+        }
+    } else if (type == L"selectchanged") {
+        if (name == L"OptionAutoLogin" || name == L"OptionSavePSW") {
+            CredentialBoxes boxes = Boxes();
+            if (name == L"OptionAutoLogin") {
+                SetAutoOption(boxes, boxes.autoLogin);
+            } else {
+                SetKeepOption(boxes, boxes.keep);
+            }
+            SetBoxes(boxes);
+        } else if (name == L"OpAllListPage" && IsSelected(L"OpAllListPage")) {
+            OpenListHome();
+        } else if (name == L"OpMyRequire" && IsSelected(L"OpMyRequire")) {
+            OpenMyInquiries();
+        } else if (name == L"OpSubscribeListPage" && IsSelected(L"OpSubscribeListPage")) {
+            OpenSubscribedInquiries();
+        } else if (name == L"OpZudedo" || name == L"OpTuiguang") {
+            OnPostTypeChanged();
+        }
+    } else if (type == L"menu") {
+        if (name == L"PostEdit") OpenEditMenu();
+    } else if (type.compare(0, 5, L"menu_") == 0) {
+        OnMenuItem(type);
+    }
+}

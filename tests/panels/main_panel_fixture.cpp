@@ -1,0 +1,125 @@
+#include "tests/panels/main_panel_fixture.h"
+
+#include "shell/text.h"
+
+namespace testing_support {
+
+void MainPanelTest::SetUp() {
+    ASSERT_TRUE(standin.ok()) << "stand-in service not reachable (YF_STANDIN_PORT)";
+    // Quiet pop-up sources: these tests look at the main window.
+    Json::Value state;
+    state["msg_count"] = 0;
+    state["notices"] = Json::Value(Json::arrayValue);
+    standin.SetState(state);
+    HostDown() = false;
+    ReachabilityMonitor::SetResolver(&SwitchableResolver);
+    ui::PaintManager::SetInstance(::GetModuleHandleW(nullptr));
+    AppSettings& s = Settings();
+    ::DeleteFileW(s.DataFilePath(L"config.ini").c_str());
+    ::DeleteFileW(s.DataFilePath(L"info.db").c_str());
+}
+
+void MainPanelTest::TearDown() {
+    if (panel && ::IsWindow(*panel)) {
+        ::DestroyWindow(*panel);
+        PumpFor(50);
+    }
+    panel.reset();
+    ReachabilityMonitor::SetResolver(nullptr);
+}
+
+MainPanel::Periods MainPanelTest::ShortPeriods() {
+    MainPanel::Periods p;
+    p.counts = 400;
+    p.webLogin = 400;
+    p.messages = 400;
+    p.slowMessages = 400;
+    p.token = 400;
+    p.noticeCheck = 400;
+    p.reachability = 150;
+    return p;
+}
+
+void MainPanelTest::PrepareSettings(bool autoLogin, const std::wstring& user, const std::wstring& password) {
+    AppSettings& s = Settings();
+    s.Load();
+    s.WriteInt(L"Main", L"AutoLogin", autoLogin ? 1 : 0);
+    s.WriteInt(L"Main", L"KeepPSW", password.empty() ? 0 : 1);
+    s.WriteString(L"Main", L"UserName", user);
+    SavePassword(s, password);
+    s.Load();
+}
+
+void MainPanelTest::Open(const MainPanel::Periods& periods) {
+    if (Settings().configPath.empty()) Settings().Load();
+    panel = std::make_unique<MainPanel>();
+    panel->SetPeriods(periods);
+    panel->SetNavigator(std::make_unique<RecordingNavigator>(&nav));
+    ASSERT_NE(nullptr, panel->Create(nullptr, MainPanel::kTitle, MainPanel::kStyle, 0));
+    panel->ShowWindow(true, true);
+    PumpFor(50);
+}
+
+bool MainPanelTest::PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            if (!ui::PaintManager::TranslateMessage(&msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+        }
+        if (pred()) return true;
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline) return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+void MainPanelTest::PumpFor(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+ui::Control* MainPanelTest::Control(const wchar_t* name) const {
+    return panel ? panel->GetPaintManager().FindControl(name) : nullptr;
+}
+
+void MainPanelTest::Click(const wchar_t* name) {
+    ui::Control* c = Control(name);
+    ASSERT_NE(nullptr, c) << shell::WideToUtf8(name);
+    panel->GetPaintManager().UpdateLayout();
+    const RECT& rc = c->GetPos();
+    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    ::PostMessageW(*panel, WM_MOUSEMOVE, 0, at);
+    ::PostMessageW(*panel, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageW(*panel, WM_LBUTTONUP, 0, at);
+    PumpFor(60);
+}
+
+void MainPanelTest::Type(const wchar_t* name, const std::wstring& text) {
+    ui::Control* c = Control(name);
+    ASSERT_NE(nullptr, c) << shell::WideToUtf8(name);
+    c->SetText(text);
+}
+
+bool MainPanelTest::SignIn(const wchar_t* user, const wchar_t* password) {
+    if (!PumpUntil([&] { return panel->Reachability() == 1; })) return false;
+    panel->ShowLoginLayer();
+    PumpFor(50);
+    Type(L"EditUsername", user);
+    Type(L"EditPassword", password);
+    Click(L"BtnLogin");
+    return PumpUntil([] { return Settings().signedIn; });
+}
+
+size_t MainPanelTest::Received(const char* action) {
+    return standin.ReceivedAt(std::string("/rovavoda.php/rovavoda/api/") + action).size();
+}
+
+bool MainPanelTest::WaitForTip(const std::wstring& text) {
+    return PumpUntil([&] { return panel->LastTip().text == text; }, 4000);
+}
+
+}  // namespace testing_support
