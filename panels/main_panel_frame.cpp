@@ -11,6 +11,8 @@
 #include "shell/messages.h"
 #include "shell/service_config.h"
 #include "shell/text.h"
+#include "panels/browser_page_navigator.h"
+#include "ui/browser.h"
 #include "ui/controls.h"
 #include "ui/native_controls.h"
 #include "ui/notice_banner.h"
@@ -48,6 +50,11 @@ LRESULT MainPanel::OnCreate(UINT msg, WPARAM wParam, LPARAM lParam, bool& handle
 void MainPanel::Init() {
     PlaceWindow();
     ModifyStyle(WS_MAXIMIZEBOX, 0);
+    if (!navigator_) {
+        if (auto* browser = Find<ui::BrowserControl>(L"browser")) {
+            navigator_ = std::make_unique<BrowserPageNavigator>(browser);
+        }
+    }
     if (navigator_) OpenListHome();
     LookUpControls();
     if (postEdit_) postEdit_->SetEventMask(ENM_CHANGE | ENM_REQUESTRESIZE);

@@ -1,0 +1,32 @@
+#include "panels/browser_page_navigator.h"
+
+#include <exdisp.h>
+
+#include "shell/text.h"
+#include "ui/browser.h"
+
+namespace {
+constexpr int kOfflinePage = 132;
+}
+
+std::wstring BrowserPageNavigator::OfflinePageAddress() {
+    wchar_t exe[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    return shell::FormatW(L"res://%s/%d", exe, kOfflinePage);
+}
+
+void BrowserPageNavigator::OpenPage(const std::wstring& address) {
+    if (browser_) browser_->Navigate(address);
+}
+
+void BrowserPageNavigator::ShowOfflinePage() {
+    if (browser_) browser_->Navigate(OfflinePageAddress());
+}
+
+void BrowserPageNavigator::ReloadPage() {
+    if (browser_ == nullptr) return;
+    if (IWebBrowser2* web = browser_->GetIWebBrowser2()) {
+        web->Refresh();
+        web->Release();
+    }
+}
