@@ -66,6 +66,13 @@ void MainBusi::WebLogin() {
     SendWebLogin();
 }
 
+void MainBusi::CancelWebLogin() {
+    KillServiceTimer(kWebLoginRetryTimer);
+    retryPending_ = false;
+    retryDelay_ = retryFirst_;
+    webLoginId_ = -1;
+}
+
 void MainBusi::SendWebLogin() {
     HttpRequestHeader h(1, Service().port);
     h.url = Service().WebOrigin() + L"/login/cardpage/dologin";

@@ -22,6 +22,8 @@ public:
     void SyncServerTime();
     void DownloadAvatar();
     void WebLogin();
+    // Forgets a pending card-page retry (the user signed out).
+    void CancelWebLogin();
     void AddPost(const std::wstring& text, int type, int param);
     void GetPostCounts();
     void ReportStartup();
