@@ -1,0 +1,52 @@
+// A pop-up menu drawn from a layout of the skin: a list "menu_container" of
+// list elements, each carrying one label. A clicked item reaches the window
+// that opened the menu later, as a notification named like the item.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "ui/native_window.h"
+#include "ui/paint_manager.h"
+
+namespace ui {
+
+class UIMenu : public NativeWindow, public INotifyListener {
+public:
+    enum Placement : UINT { kRightBelow = 0, kLeftOfPoint = 8, kAbovePoint = 32 };
+
+    explicit UIMenu(const std::wstring& layoutFile) : layout_(layoutFile) {}
+
+    const wchar_t* GetWindowClassName() const override { return L"MenuWnd"; }
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void OnFinalMessage(HWND hwnd) override;
+    void Notify(Notification& msg) override;
+
+    // Opens the menu at a screen point; false (and nothing) without owner.
+    bool Init(Control* owner, POINT pt, UINT flags);
+    bool DisableItem(const std::wstring& name);
+    bool EnableItem(const std::wstring& name, bool enable);
+    bool SetItemText(const std::wstring& name, const std::wstring& text);
+    bool AddItem(const std::wstring& name, const std::wstring& text, int index = -1);
+    bool RemoveItem(const std::wstring& name);
+
+    PaintManager& GetPaintManager() { return pm_; }
+
+private:
+    ~UIMenu() override = default;
+    void AdjustPosition();
+    Control* ItemLabel(const std::wstring& name);
+    bool OwnerAlive() const;
+
+    std::wstring layout_;
+    PaintManager pm_;
+    Control* owner_ = nullptr;
+    PaintManager* ownerManager_ = nullptr;
+    std::weak_ptr<int> ownerAlive_;
+    POINT point_{};
+    UINT flags_ = 0;
+};
+
+}  // namespace ui

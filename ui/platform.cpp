@@ -1,0 +1,81 @@
+#include "ui/platform.h"
+
+namespace ui {
+namespace {
+
+template <typename Fn>
+Fn Load(HMODULE module, const char* name) {
+    if (module == nullptr) return nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
+OptionalApis LoadApis() {
+    OptionalApis apis;
+    HMODULE user = ::GetModuleHandleW(L"user32.dll");
+    apis.getDpiForWindow = Load<OptionalApis::GetDpiForWindowFn>(user, "GetDpiForWindow");
+    apis.getDpiForSystem = Load<OptionalApis::GetDpiForSystemFn>(user, "GetDpiForSystem");
+    apis.setProcessDpiAwarenessContext =
+        Load<OptionalApis::SetProcessDpiAwarenessContextFn>(user, "SetProcessDpiAwarenessContext");
+    // shcore stays loaded for the life of the process once asked for.
+    HMODULE shcore = ::LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    apis.getDpiForMonitor = Load<OptionalApis::GetDpiForMonitorFn>(shcore, "GetDpiForMonitor");
+    return apis;
+}
+
+}  // namespace
+
+const OptionalApis& Apis() {
+    static const OptionalApis apis = LoadApis();
+    return apis;
+}
+
+void EnableDpiAwareness() {
+    const auto& apis = Apis();
+    if (apis.setProcessDpiAwarenessContext != nullptr) {
+        // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 is (HANDLE)-4, v1 is -3.
+        if (apis.setProcessDpiAwarenessContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) return;
+        if (apis.setProcessDpiAwarenessContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3)))) return;
+    }
+    ::SetProcessDPIAware();
+}
+
+UINT DpiForWindow(HWND hwnd) {
+    const auto& apis = Apis();
+    if (hwnd != nullptr && apis.getDpiForWindow != nullptr) {
+        UINT dpi = apis.getDpiForWindow(hwnd);
+        if (dpi != 0) return dpi;
+    }
+    if (apis.getDpiForSystem != nullptr) {
+        UINT dpi = apis.getDpiForSystem();
+        if (dpi != 0) return dpi;
+    }
+    HDC screen = ::GetDC(nullptr);
+    int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+UINT DpiForPoint(POINT pt) {
+    const auto& apis = Apis();
+    if (apis.getDpiForMonitor != nullptr) {
+        UINT x = 0, y = 0;
+        HMONITOR monitor = ::MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST);
+        if (SUCCEEDED(apis.getDpiForMonitor(monitor, 0 /* effective */, &x, &y)) && y != 0) return y;
+    }
+    return DpiForWindow(nullptr);
+}
+
+static RECT WorkAreaOfMonitor(HMONITOR monitor) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (monitor != nullptr && ::GetMonitorInfoW(monitor, &info)) return info.rcWork;
+    RECT rc = {};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &rc, 0);
+    return rc;
+}
+
+RECT WorkAreaAt(POINT pt) { return WorkAreaOfMonitor(::MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST)); }
+
+RECT WorkAreaOf(HWND hwnd) { return WorkAreaOfMonitor(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST)); }
+
+}  // namespace ui
