@@ -1,0 +1,106 @@
+// The shipped executable is hardened and self-contained.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "tests/support/paths.h"
+
+namespace {
+
+struct PeImage {
+    std::vector<char> bytes;
+    const IMAGE_NT_HEADERS64* nt = nullptr;
+
+    explicit PeImage(const std::wstring& path) {
+        std::string content = testing_support::ReadFileBytes(path);
+        bytes.assign(content.begin(), content.end());
+        if (bytes.size() < sizeof(IMAGE_DOS_HEADER)) return;
+        auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes.data());
+        if (dos->e_magic != IMAGE_DOS_SIGNATURE || dos->e_lfanew <= 0 ||
+            static_cast<size_t>(dos->e_lfanew) + sizeof(IMAGE_NT_HEADERS64) > bytes.size()) {
+            return;
+        }
+        nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(bytes.data() + dos->e_lfanew);
+    }
+
+    std::vector<const IMAGE_SECTION_HEADER*> Sections() const {
+        std::vector<const IMAGE_SECTION_HEADER*> out;
+        auto* first = IMAGE_FIRST_SECTION(nt);
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i) out.push_back(first + i);
+        return out;
+    }
+
+    // File offset of a relative virtual address, or 0.
+    size_t Offset(DWORD rva) const {
+        for (auto* s : Sections()) {
+            if (rva >= s->VirtualAddress && rva < s->VirtualAddress + std::max(s->Misc.VirtualSize, s->SizeOfRawData)) {
+                return rva - s->VirtualAddress + s->PointerToRawData;
+            }
+        }
+        return 0;
+    }
+
+    std::vector<std::string> ImportedDlls() const {
+        std::vector<std::string> names;
+        const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        size_t at = Offset(dir.VirtualAddress);
+        for (; at && at + sizeof(IMAGE_IMPORT_DESCRIPTOR) <= bytes.size(); at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+            auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(bytes.data() + at);
+            if (d->Name == 0) break;
+            size_t name = Offset(d->Name);
+            std::string text(bytes.data() + name);
+            std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+            names.push_back(text);
+        }
+        return names;
+    }
+};
+
+TEST(Executable, HardenedAndSelfContained) {
+    PeImage pe(testing_support::BinaryPath("app/zudedo.exe"));
+    ASSERT_NE(nullptr, pe.nt);
+    EXPECT_EQ(IMAGE_NT_OPTIONAL_HDR64_MAGIC, pe.nt->OptionalHeader.Magic);
+    const WORD flags = pe.nt->OptionalHeader.DllCharacteristics;
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+    EXPECT_FALSE(pe.nt->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+    bool reloc = false;
+    for (auto* s : pe.Sections()) reloc |= std::string(reinterpret_cast<const char*>(s->Name), 6) == ".reloc";
+    EXPECT_TRUE(reloc);
+    EXPECT_GT(pe.nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, 0u);
+
+    // Only Windows' own libraries: the C and C++ runtimes are linked in.
+    auto dlls = pe.ImportedDlls();
+    ASSERT_FALSE(dlls.empty());
+    for (const auto& dll : dlls) {
+        EXPECT_EQ(std::string::npos, dll.find("libstdc++")) << dll;
+        EXPECT_EQ(std::string::npos, dll.find("libgcc")) << dll;
+        EXPECT_EQ(std::string::npos, dll.find("winpthread")) << dll;
+        EXPECT_EQ(std::string::npos, dll.find("zlib")) << dll;
+        EXPECT_EQ(std::string::npos, dll.find("jsoncpp")) << dll;
+    }
+}
+
+TEST(Executable, CarriesTheProjectVersion) {
+    std::wstring path = testing_support::BinaryPath("app/zudedo.exe");
+    DWORD ignored = 0;
+    DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> data(size);
+    ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, size, data.data()));
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &len));
+    char text[64];
+    snprintf(text, sizeof(text), "%u.%u.%u.%u", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
+             HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
+    EXPECT_STREQ(ZUDEDO_PROJECT_VERSION, text);
+}
+
+}  // namespace
