@@ -1,6 +1,7 @@
 // The client's entry point: one instance per logon, the settings, the
 // hand-over to a waiting update, then the main window and its message loop.
 #include <windows.h>
+#include <commctrl.h>
 #include <ole2.h>
 
 #include <memory>
@@ -48,6 +49,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     const HRESULT com = ::CoInitialize(nullptr);
     const HRESULT ole = ::OleInitialize(nullptr);
+    // Tooltips and the edit controls come from common controls 6.
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&icc);
     {
         auto panel = std::make_unique<MainPanel>();
         if (SUCCEEDED(ole)) {
