@@ -40,6 +40,7 @@ public:
         kSlowMessagesTimer = 104,
         kTokenTimer = 105,
         kNoticeCheckTimer = 106,
+        kAddTrayIconTimer = 110,
     };
     struct Periods {
         UINT counts = 300000;

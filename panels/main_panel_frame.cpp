@@ -43,7 +43,9 @@ std::wstring MainPanel::WebPage(const wchar_t* path) { return Service().WebOrigi
 void MainPanel::SetNavigator(std::unique_ptr<BrowserNavigator> navigator) { navigator_ = std::move(navigator); }
 
 LRESULT MainPanel::OnCreate(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
-    tray_.Add(hwnd_, TrayIcon::kSignedOutIcon);
+    // Adding the icon costs tens of milliseconds on some desktops; a timer
+    // fires only once the window has painted, so it does not delay that.
+    ::SetTimer(hwnd_, kAddTrayIconTimer, 1, nullptr);
     return SkinWindow::OnCreate(msg, wParam, lParam, handled);
 }
 

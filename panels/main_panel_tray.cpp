@@ -160,6 +160,10 @@ void MainPanel::OnTimer(UINT_PTR id) {
         case kTokenTimer:
             SynLogin().RequestToken();
             break;
+        case kAddTrayIconTimer:
+            ::KillTimer(hwnd_, kAddTrayIconTimer);
+            tray_.Add(hwnd_, tray_.IconResource() != 0 ? tray_.IconResource() : TrayIcon::kSignedOutIcon);
+            break;
         case kNoticeCheckTimer:
             // One-shot; the update notices it starts are not part of this build.
             ::KillTimer(hwnd_, kNoticeCheckTimer);

@@ -41,6 +41,7 @@ bool TrayIcon::Add(HWND owner, UINT iconResource) {
 
 bool TrayIcon::SetIcon(UINT iconResource) {
     iconResource_ = iconResource;
+    if (!added_) return false;  // Add shows it with this icon
     NOTIFYICONDATAW data = Record(NIF_MESSAGE | NIF_ICON | NIF_TIP);
     return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
 }
