@@ -383,7 +383,9 @@ void PaintManager::RequestContextMenu(Control* from, WPARAM wParam, LPARAM lPara
 // ------------------------------------------------------ layout and paint
 
 void PaintManager::Invalidate(const RECT& rc) {
-    if (hwnd_ != nullptr) ::InvalidateRect(hwnd_, &rc, FALSE);
+    // A layout pass repaints the whole client once; a server call for every
+    // control it moves would cost more than the layout itself.
+    if (hwnd_ != nullptr && !layingOut_) ::InvalidateRect(hwnd_, &rc, FALSE);
 }
 
 void PaintManager::NeedUpdate() {
@@ -392,21 +394,31 @@ void PaintManager::NeedUpdate() {
 }
 
 void PaintManager::UpdateLayout() {
-    if (!needUpdate_ || !root_ || hwnd_ == nullptr) return;
+    if (LayOut()) ::InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+bool PaintManager::LayOut() {
+    if (!needUpdate_ || !root_ || hwnd_ == nullptr) return false;
     needUpdate_ = false;
     RECT client{};
     ::GetClientRect(hwnd_, &client);
     if (client.right <= 0 || client.bottom <= 0) {
         needUpdate_ = true;  // minimised: wait for a real size
-        return;
+        return false;
     }
+    layingOut_ = true;
     root_->SetPos(client);
+    layingOut_ = false;
+    return true;
 }
 
-void PaintManager::Paint(HDC dc, const RECT& dirty) {
-    UpdateLayout();
+void PaintManager::Paint(HDC dc, const RECT& area) {
+    RECT dirty = area;
     RECT client{};
     ::GetClientRect(hwnd_, &client);
+    // Laid out now, inside BeginPaint: paint it all here rather than
+    // invalidating again, which would paint the window twice.
+    if (LayOut()) dirty = client;
     if (client.right <= 0 || client.bottom <= 0) return;
     if (backBuffer_.width != client.right || backBuffer_.height != client.bottom) {
         backBuffer_ = CreateDib(client.right, client.bottom);
@@ -733,9 +745,11 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
             break;
         case WM_DPICHANGED: {
             SetDpi(HIWORD(wParam));
-            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                           suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            // Any process may send this message; without a rectangle the window stays put.
+            if (const RECT* suggested = reinterpret_cast<const RECT*>(lParam)) {
+                ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                               suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            }
             handled = true;
             break;
         }

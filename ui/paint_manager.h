@@ -160,7 +160,10 @@ private:
     void HideToolTip();
     void RebuildFonts();
     ControlEvent MakeEvent(EventType type, POINT pt, WPARAM wParam = 0, LPARAM lParam = 0) const;
-    void Paint(HDC dc, const RECT& dirty);
+    void Paint(HDC dc, const RECT& area);
+    // Lays the tree out if pending; true when it did (the whole client
+    // then needs painting).
+    bool LayOut();
 
     HWND hwnd_ = nullptr;
     std::unique_ptr<Control> root_;
@@ -199,6 +202,7 @@ private:
     bool tipShown_ = false;
     bool mouseTracking_ = false;
     bool needUpdate_ = true;
+    bool layingOut_ = false;
     bool firstPaint_ = true;
     UINT dpi_ = 96;
     POINT lastMouse_{};
