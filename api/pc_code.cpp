@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "shell/system_api.h"
 #include "shell/text.h"
 
 std::wstring GetPcCode() {
@@ -15,10 +16,10 @@ std::wstring GetPcCode() {
 
     ULONG size = 16 * sizeof(IP_ADAPTER_INFO);
     std::vector<unsigned char> buffer(size);
-    DWORD err = ::GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()), &size);
+    DWORD err = shell::AdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()), &size);
     if (err == ERROR_BUFFER_OVERFLOW && size <= 1024 * 1024) {
         buffer.resize(size);
-        err = ::GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()), &size);
+        err = shell::AdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()), &size);
     }
     if (err != ERROR_SUCCESS) {
         std::printf("GetAdaptersInfo failed. err=%lu\n", err);

@@ -8,6 +8,7 @@
 #include "api/server_clock.h"
 #include "shell/app_settings.h"
 #include "shell/messages.h"
+#include "shell/system_api.h"
 #include "shell/text.h"
 
 namespace {
@@ -15,8 +16,7 @@ namespace {
 constexpr int kSoundResource = 134;
 
 void PlayPackagedSound() {
-    ::PlaySoundW(MAKEINTRESOURCEW(kSoundResource), ::GetModuleHandleW(nullptr),
-                 SND_RESOURCE | SND_ASYNC | SND_NODEFAULT);
+    shell::PlaySoundResource(kSoundResource, ::GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC | SND_NODEFAULT);
 }
 
 SubscribeBusi::SoundFn g_sound = &PlayPackagedSound;

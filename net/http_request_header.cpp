@@ -1,17 +1,17 @@
 #include "net/http_request_header.h"
 
-#include <urlmon.h>
-
+#include "shell/system_api.h"
 #include "shell/text.h"
 
 namespace {
 
-std::wstring SystemUserAgent() {
-    char agent[1024] = {};
-    DWORD size = sizeof(agent);
-    if (FAILED(::ObtainUserAgentString(0, agent, &size))) return L"Mozilla/4.0 (compatible; MSIE 8.0)";
-    agent[sizeof(agent) - 1] = '\0';
-    return shell::AnsiToWide(agent);
+// Asked of the system once: it does not change while the client runs.
+const std::wstring& SystemUserAgent() {
+    static const std::wstring agent = [] {
+        std::string text;
+        return shell::SystemUserAgent(text) ? shell::AnsiToWide(text) : std::wstring(L"Mozilla/4.0 (compatible; MSIE 8.0)");
+    }();
+    return agent;
 }
 
 }  // namespace

@@ -218,14 +218,43 @@ void BrowserControl::SetAttribute(std::wstring_view name, const std::wstring& va
     else Control::SetAttribute(name, value);
 }
 
+namespace {
+constexpr UINT kCreateTimer = 1;
+}
+
 void BrowserControl::DoInit() {
     if (browser_ != nullptr || manager_ == nullptr || manager_->GetPaintWindow() == nullptr) return;
-    if (!CreateBrowser()) {
-        DestroyBrowser();
-        ::OutputDebugStringW(L"ui: the web browser control is not available\n");
+    creationPending_ = manager_->SetTimer(this, kCreateTimer, 1);
+    if (!creationPending_) CreateNow();
+}
+
+void BrowserControl::DoEvent(ControlEvent& event) {
+    if (event.type == EventType::Timer && event.wParam == kCreateTimer) {
+        manager_->KillTimer(this, kCreateTimer);
+        CreateNow();
         return;
     }
-    if (autoNavigate_ && !homePage_.empty()) Navigate(homePage_);
+    Control::DoEvent(event);
+}
+
+bool BrowserControl::CreateNow() {
+    creationPending_ = false;
+    if (browser_ != nullptr) return true;
+    if (manager_ == nullptr || manager_->GetPaintWindow() == nullptr) return false;
+    if (!CreateBrowser()) {
+        DestroyBrowser();
+        pendingUrl_.clear();
+        ::OutputDebugStringW(L"ui: the web browser control is not available\n");
+        return false;
+    }
+    if (!pendingUrl_.empty()) {
+        std::wstring url = std::move(pendingUrl_);
+        pendingUrl_.clear();
+        Navigate(url);
+    } else if (autoNavigate_ && !homePage_.empty()) {
+        Navigate(homePage_);
+    }
+    return true;
 }
 
 bool BrowserControl::CreateBrowser() {
@@ -297,7 +326,12 @@ IWebBrowser2* BrowserControl::GetIWebBrowser2() const {
 void BrowserControl::SetWebBrowserEventHandler(BrowserEventHandler* handler) { handler_ = handler; }
 
 bool BrowserControl::Navigate(const std::wstring& url) {
-    if (browser_ == nullptr) return false;
+    if (browser_ == nullptr) {
+        // Not created yet: the page opens as soon as it is.
+        if (!creationPending_) return false;
+        pendingUrl_ = url;
+        return true;
+    }
     BSTR target = ::SysAllocString(url.c_str());
     if (target == nullptr) return false;
     VARIANT empty;

@@ -86,7 +86,12 @@ public:
     bool IsCreated() const { return browser_ != nullptr; }
     bool Navigate(const std::wstring& url);
 
+    // The control is created once the window has painted (a timer), so a
+    // slow HTML engine does not hold up the first sight of the window.
     void DoInit() override;
+    void DoEvent(ControlEvent& event) override;
+    // Creates the control now if it is still waiting.
+    bool CreateNow();
     void SetPos(const RECT& rc) override;
     void SetVisible(bool visible) override;
     void SetInternVisible(bool visible) override;
@@ -107,7 +112,9 @@ private:
     DWORD eventCookie_ = 0;
     BrowserEventHandler* handler_ = nullptr;
     std::wstring homePage_;
+    std::wstring pendingUrl_;  // asked for before the control existed
     bool autoNavigate_ = false;
+    bool creationPending_ = false;
 
     friend class BrowserSite;
 };
