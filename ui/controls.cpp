@@ -671,6 +671,13 @@ void Gif::SetVisible(bool visible) {
     else manager_->KillTimer(this, kGifTimer);
 }
 
+void Gif::SetInternVisible(bool visible) {
+    Control::SetInternVisible(visible);
+    if (manager_ == nullptr) return;
+    if (IsVisible()) Schedule();
+    else manager_->KillTimer(this, kGifTimer);
+}
+
 void Gif::DoEvent(ControlEvent& event) {
     if (event.type == EventType::Timer && image_ && !image_->frames.empty()) {
         manager_->KillTimer(this, kGifTimer);

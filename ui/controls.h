@@ -193,6 +193,8 @@ public:
     void DoInit() override;
     void DoEvent(ControlEvent& event) override;
     void SetVisible(bool visible) override;
+    // A hidden container hides the animation too: it stops its timer.
+    void SetInternVisible(bool visible) override;
     size_t CurrentFrame() const { return frame_; }
     size_t FrameCount() const { return image_ ? image_->frames.size() : 0; }
 
