@@ -140,6 +140,8 @@ private:
     void OnPost();
     void OnPostResult(int code);
     void OpenListHome(const wchar_t* query = L"");
+    // True when signed in; otherwise shows the login layer and the tip.
+    bool SignedInOrAsk(const wchar_t* tip);
     void OpenMyInquiries();
     void OpenSubscribedInquiries();
     void ReopenCurrentPage();

@@ -170,29 +170,25 @@ void MainPanel::OpenListHome(const wchar_t* query) {
     if (auto* browser = pm_.FindControl(L"browser")) browser->SetFocus();
 }
 
-void MainPanel::OpenMyInquiries() {
-    if (!Settings().signedIn) {
-        ShowLoginLayer();
-        if (multiLayer_) {
-            const POINT at = ClientToScreenPoint(multiLayer_->GetWidth() / 2, multiLayer_->GetPos().bottom - 29);
-            ShowTip(L"请登录后再查看您发布的询价", at.x, at.y, 0, kHintColour);
-        }
-        return;
+bool MainPanel::SignedInOrAsk(const wchar_t* tip) {
+    if (Settings().signedIn) return true;
+    ShowLoginLayer();
+    if (multiLayer_) {
+        const POINT at = ClientToScreenPoint(multiLayer_->GetWidth() / 2, multiLayer_->GetPos().bottom - 29);
+        ShowTip(tip, at.x, at.y, 0, kHintColour);
     }
+    return false;
+}
+
+void MainPanel::OpenMyInquiries() {
+    if (!SignedInOrAsk(L"请登录后再查看您发布的询价")) return;
     OpenServicePage(ServicePage(kMyInquiries));
     ShowMultiLayer(false);
     if (auto* browser = pm_.FindControl(L"browser")) browser->SetFocus();
 }
 
 void MainPanel::OpenSubscribedInquiries() {
-    if (!Settings().signedIn) {
-        ShowLoginLayer();
-        if (multiLayer_) {
-            const POINT at = ClientToScreenPoint(multiLayer_->GetWidth() / 2, multiLayer_->GetPos().bottom - 29);
-            ShowTip(L"请您登录后再查看订阅区域的询价", at.x, at.y, 0, kHintColour);
-        }
-        return;
-    }
+    if (!SignedInOrAsk(L"请您登录后再查看订阅区域的询价")) return;
     OpenServicePage(ServicePage(kSubscribed));
     if (subscribeBusi_) subscribeBusi_->ResetNewInquiryTotal();
     ShowMultiLayer(false);

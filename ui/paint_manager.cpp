@@ -74,6 +74,25 @@ int PaintManager::MessageLoop() {
     return static_cast<int>(msg.wParam);
 }
 
+bool PaintManager::PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            if (!TranslateMessage(&msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+        }
+        if (pred()) return true;
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline) return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 10)),
+                                    QS_ALLINPUT);
+    }
+}
+
 bool PaintManager::TranslateMessage(const MSG* msg) {
     if (msg == nullptr || msg->hwnd == nullptr) return false;
     const HWND parent = ::GetParent(msg->hwnd);

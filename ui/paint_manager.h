@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -65,6 +66,10 @@ public:
 
     // Runs until WM_QUIT; returns its exit code.
     static int MessageLoop();
+    // Runs the loop's handling of whatever is queued until pred() holds or
+    // the time is up (tests and tools that drive windows step by step). A
+    // quit message met on the way is dropped.
+    static bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs);
     // The pre-message stage of the loop: true when a filter, the framework's
     // keys or a translate accelerator took the message.
     static bool TranslateMessage(const MSG* msg);

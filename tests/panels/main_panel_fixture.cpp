@@ -61,21 +61,7 @@ void MainPanelTest::Open(const MainPanel::Periods& periods) {
 }
 
 bool MainPanelTest::PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) continue;
-            if (!ui::PaintManager::TranslateMessage(&msg)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageW(&msg);
-            }
-        }
-        if (pred()) return true;
-        const ULONGLONG now = ::GetTickCount64();
-        if (now >= deadline) return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
+    return ui::PaintManager::PumpUntil(pred, timeoutMs);
 }
 
 void MainPanelTest::PumpFor(DWORD ms) {

@@ -7,21 +7,7 @@
 namespace ui_test {
 
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!ui::PaintManager::TranslateMessage(&msg)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageW(&msg);
-            }
-        }
-        if (pred()) return true;
-        const ULONGLONG now = ::GetTickCount64();
-        if (now >= deadline) return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 10)),
-                                    QS_ALLINPUT);
-    }
+    return ui::PaintManager::PumpUntil(pred, timeoutMs);
 }
 
 void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }

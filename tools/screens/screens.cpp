@@ -21,22 +21,7 @@
 
 namespace {
 
-bool PumpUntil(const std::function<bool()>& pred, DWORD ms) {
-    const ULONGLONG end = ::GetTickCount64() + ms;
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) continue;
-            if (!ui::PaintManager::TranslateMessage(&msg)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageW(&msg);
-            }
-        }
-        if (pred()) return true;
-        if (::GetTickCount64() >= end) return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
+bool PumpUntil(const std::function<bool()>& pred, DWORD ms) { return ui::PaintManager::PumpUntil(pred, ms); }
 
 void Pump(DWORD ms) { PumpUntil([] { return false; }, ms); }
 
