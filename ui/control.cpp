@@ -269,18 +269,18 @@ void Control::PaintBorder(HDC dc) {
 
 bool Control::DrawImageAttribute(HDC dc, const std::wstring& text, BYTE fade) {
     if (manager_ == nullptr || text.empty()) return false;
-    ImageSpec spec;
-    if (!ParseImageSpec(text, &spec)) return false;
-    auto image = manager_->GetImage(spec.file);
+    ImageSpec attr;
+    if (!ParseImageSpec(text, &attr)) return false;
+    auto image = manager_->GetImage(attr.file);
     if (!image) return false;
     RECT dest = rect_;
-    if (spec.hasDest) {
-        RECT d = ScaleRect(spec.dest);
+    if (attr.hasDest) {
+        RECT d = ScaleRect(attr.dest);
         dest = RECT{rect_.left + d.left, rect_.top + d.top, rect_.left + d.right, rect_.top + d.bottom};
     }
-    RECT source = spec.hasSource ? spec.source : RECT{0, 0, image->width, image->height};
+    RECT source = attr.hasSource ? attr.source : RECT{0, 0, image->width, image->height};
     const int percent = static_cast<int>(manager_->GetDpi() * 100 / 96);
-    DrawImage(dc, *image, 0, dest, source, spec.corner, percent, static_cast<BYTE>(spec.fade * fade / 255));
+    DrawImage(dc, *image, 0, dest, source, attr.corner, percent, static_cast<BYTE>(attr.fade * fade / 255));
     return true;
 }
 

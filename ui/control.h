@@ -183,7 +183,7 @@ public:
 protected:
     void SendNotify(const wchar_t* type, WPARAM wParam = 0, LPARAM lParam = 0, bool async = false);
     // Paints an image attribute over the control (or its "dest" part).
-    bool DrawImageAttribute(HDC dc, const std::wstring& spec, BYTE fade = 255);
+    bool DrawImageAttribute(HDC dc, const std::wstring& attr, BYTE fade = 255);
     virtual void PaintBkColor(HDC dc);
     virtual void PaintBkImage(HDC dc);
     virtual void PaintStatusImage(HDC dc) {}

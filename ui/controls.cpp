@@ -653,8 +653,8 @@ Gif::~Gif() {
 }
 
 void Gif::DoInit() {
-    ImageSpec spec;
-    if (manager_ != nullptr && ParseImageSpec(bkImage_, &spec)) image_ = manager_->GetImage(spec.file);
+    ImageSpec attr;
+    if (manager_ != nullptr && ParseImageSpec(bkImage_, &attr)) image_ = manager_->GetImage(attr.file);
     frame_ = 0;
     Schedule();
 }

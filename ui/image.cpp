@@ -104,10 +104,10 @@ std::shared_ptr<Image> DecodeImage(const std::string& bytes) {
     return image;
 }
 
-bool ParseImageSpec(const std::wstring& text, ImageSpec* spec) {
-    *spec = ImageSpec{};
+bool ParseImageSpec(const std::wstring& text, ImageSpec* attr) {
+    *attr = ImageSpec{};
     if (text.find(L'=') == std::wstring::npos) {
-        spec->file = text;
+        attr->file = text;
         return !text.empty();
     }
     size_t pos = 0;
@@ -118,14 +118,14 @@ bool ParseImageSpec(const std::wstring& text, ImageSpec* spec) {
         size_t close = text.find(L'\'', eq + 2);
         if (close == std::wstring::npos) return false;
         std::wstring key = text.substr(pos, eq - pos), value = text.substr(eq + 2, close - eq - 2);
-        if (key == L"file") spec->file = value;
-        else if (key == L"source") spec->hasSource = ReadRect(value, &spec->source);
-        else if (key == L"corner") ReadRect(value, &spec->corner);
-        else if (key == L"dest") spec->hasDest = ReadRect(value, &spec->dest);
-        else if (key == L"fade") spec->fade = static_cast<BYTE>(std::wcstol(value.c_str(), nullptr, 10) & 0xFF);
+        if (key == L"file") attr->file = value;
+        else if (key == L"source") attr->hasSource = ReadRect(value, &attr->source);
+        else if (key == L"corner") ReadRect(value, &attr->corner);
+        else if (key == L"dest") attr->hasDest = ReadRect(value, &attr->dest);
+        else if (key == L"fade") attr->fade = static_cast<BYTE>(std::wcstol(value.c_str(), nullptr, 10) & 0xFF);
         pos = close + 1;
     }
-    return !spec->file.empty();
+    return !attr->file.empty();
 }
 
 void DrawImage(HDC dc, const Image& image, size_t frame, const RECT& dest, const RECT& source, const RECT& corner,

@@ -40,7 +40,7 @@ struct ImageSpec {
     bool hasDest = false;
     BYTE fade = 255;
 };
-bool ParseImageSpec(const std::wstring& text, ImageSpec* spec);
+bool ParseImageSpec(const std::wstring& text, ImageSpec* attr);
 
 // Draws `source` of the image into `dest`; corners (in image pixels, drawn at
 // `cornerScale` percent) stay unstretched.

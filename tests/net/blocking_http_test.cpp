@@ -17,18 +17,18 @@ protected:
         ::DeleteFileW(file.c_str());
     }
     void ReplyAt(const char* path, const std::string& body, int status = 200, const char* encoding = nullptr) {
-        Json::Value spec;
-        spec["path"] = path;
-        spec["body"] = body;
-        spec["status"] = status;
-        if (encoding) spec["encoding"] = encoding;
-        standin.Reply(spec);
+        Json::Value rule;
+        rule["path"] = path;
+        rule["body"] = body;
+        rule["status"] = status;
+        if (encoding) rule["encoding"] = encoding;
+        standin.Reply(rule);
     }
     void FaultAt(const char* path, const char* kind) {
-        Json::Value spec;
-        spec["path"] = path;
-        spec["kind"] = kind;
-        standin.Fault(spec);
+        Json::Value rule;
+        rule["path"] = path;
+        rule["kind"] = kind;
+        standin.Fault(rule);
     }
     HRESULT Download(const wchar_t* path) {
         return DownloadToFile(L"127.0.0.1", path, file, CREATE_ALWAYS, standin.port());
@@ -69,12 +69,12 @@ TEST_F(BlockingHttpTest, FetchTextNeedsALength) {
     FaultAt("/t/nolength", "no_length");
     EXPECT_EQ(L"", FetchText(Url("/t/nolength")));
 
-    Json::Value spec;
-    spec["path"] = "/t/huge";
-    spec["kind"] = "bad_length";
-    spec["length"] = 2000000000;
+    Json::Value rule;
+    rule["path"] = "/t/huge";
+    rule["kind"] = "bad_length";
+    rule["length"] = 2000000000;
     ReplyAt("/t/huge", "small");
-    standin.Fault(spec);
+    standin.Fault(rule);
     EXPECT_EQ(L"", FetchText(Url("/t/huge")));  // never sized by the header
 }
 

@@ -25,11 +25,11 @@ protected:
         return h;
     }
     void Fault(const std::string& path, const char* kind, const char* key = nullptr, int value = 0) {
-        Json::Value spec;
-        spec["path"] = path;
-        spec["kind"] = kind;
-        if (key) spec[key] = value;
-        standin.Fault(spec);
+        Json::Value rule;
+        rule["path"] = path;
+        rule["kind"] = kind;
+        if (key) rule[key] = value;
+        standin.Fault(rule);
     }
     StandIn standin;
 };

@@ -26,18 +26,18 @@ protected:
         return h;
     }
     void ReplyAt(const std::string& path, const std::string& body, int status = 200) {
-        Json::Value spec;
-        spec["path"] = path;
-        spec["body"] = body;
-        spec["status"] = status;
-        standin.Reply(spec);
+        Json::Value rule;
+        rule["path"] = path;
+        rule["body"] = body;
+        rule["status"] = status;
+        standin.Reply(rule);
     }
     void FaultAt(const std::string& path, const char* kind, const char* key = nullptr, int value = 0) {
-        Json::Value spec;
-        spec["path"] = path;
-        spec["kind"] = kind;
-        if (key) spec[key] = value;
-        standin.Fault(spec);
+        Json::Value rule;
+        rule["path"] = path;
+        rule["kind"] = kind;
+        if (key) rule[key] = value;
+        standin.Fault(rule);
     }
     Json::Value Header(const Json::Value& record, const char* name) {
         for (const auto& key : record["headers"].getMemberNames()) {

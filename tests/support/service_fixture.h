@@ -31,17 +31,17 @@ protected:
 
     // Replaces the reply of an action with an enciphered document.
     void ReplyDocument(const char* action, const Json::Value& document) {
-        Json::Value spec;
-        spec["action"] = action;
-        spec["document"] = document;
-        standin.Reply(spec);
+        Json::Value rule;
+        rule["action"] = action;
+        rule["document"] = document;
+        standin.Reply(rule);
     }
     void FaultAction(const char* action, const char* kind, const char* key = nullptr, int value = 0) {
-        Json::Value spec;
-        spec["action"] = action;
-        spec["kind"] = kind;
-        if (key) spec[key] = value;
-        standin.Fault(spec);
+        Json::Value rule;
+        rule["action"] = action;
+        rule["kind"] = kind;
+        if (key) rule[key] = value;
+        standin.Fault(rule);
     }
     static Json::Value Document(const char* status, const Json::Value& data) {
         Json::Value d;

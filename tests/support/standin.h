@@ -29,8 +29,8 @@ public:
     uint16_t port() const { return port_; }
 
     Json::Value Control(const char* verb, const std::string& what, const Json::Value& body = Json::Value());
-    void Reply(const Json::Value& spec) { Control("POST", "reply", spec); }
-    void Fault(const Json::Value& spec) { Control("POST", "fault", spec); }
+    void Reply(const Json::Value& rule) { Control("POST", "reply", rule); }
+    void Fault(const Json::Value& rule) { Control("POST", "fault", rule); }
     void SetState(const Json::Value& state) { Control("POST", "state", state); }
     Json::Value State() { return Control("GET", "state"); }
     Json::Value Received() { return Control("GET", "received"); }

@@ -210,9 +210,9 @@ TEST_F(SkinGolden, EveryLayoutParsesAndItsImagesArePacked) {
         if (!root) continue;
         // Every picture a layout names is in the archive.
         root->ForEach([&](ui::Control* c) {
-            ui::ImageSpec spec;
-            if (!c->GetBkImage().empty() && ui::ParseImageSpec(c->GetBkImage(), &spec)) {
-                EXPECT_TRUE(packed.count(spec.file)) << ui::Utf16ToUtf8(spec.file);
+            ui::ImageSpec attr;
+            if (!c->GetBkImage().empty() && ui::ParseImageSpec(c->GetBkImage(), &attr)) {
+                EXPECT_TRUE(packed.count(attr.file)) << ui::Utf16ToUtf8(attr.file);
             }
         });
     }

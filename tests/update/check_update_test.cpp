@@ -145,11 +145,11 @@ TEST_F(CheckUpdateTest, UnrecognisedPageKeepsTheLocalUpdater) {
 }
 
 TEST_F(CheckUpdateTest, MissingVersionPageDoesNothingElse) {
-    Json::Value spec;
-    spec["path"] = "/soft/sq/update/update_app/update_exe_version.htm";
-    spec["body"] = "not found";
-    spec["status"] = 404;
-    standin.Reply(spec);
+    Json::Value rule;
+    rule["path"] = "/soft/sq/update/update_app/update_exe_version.htm";
+    rule["body"] = "not found";
+    rule["status"] = 404;
+    standin.Reply(rule);
     CheckUpdate checker;
     checker.CheckPendingUpdate();
     Settle(checker);
