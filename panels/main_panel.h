@@ -28,6 +28,7 @@ class Option;
 class Edit;
 class RichEdit;
 class NoticeBanner;
+class UIMenu;
 }  // namespace ui
 
 class MainPanel : public ui::SkinWindow {
@@ -159,6 +160,7 @@ private:
     void OnReachability(bool reachable, bool forced);
     void ShowOffline();
     void OnExitButton();
+    ui::UIMenu* OpenMenu(const wchar_t* layout, ui::Control* owner, POINT pt, UINT flags);
     void OpenMainMenu(ui::Control* button);
     void OpenEditMenu();
     void OnMenuItem(const std::wstring& item);

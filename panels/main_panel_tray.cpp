@@ -53,26 +53,34 @@ LRESULT MainPanel::OnTrayIcon(WPARAM id, LPARAM mouse) {
     } else if (mouse == WM_RBUTTONUP) {
         POINT pt;
         ::GetCursorPos(&pt);
-        auto* menu = new ui::UIMenu(L"menu_tray.xml");
-        menu->Init(pm_.GetRoot(), pt, ui::UIMenu::kAbovePoint);
+        OpenMenu(L"menu_tray.xml", pm_.GetRoot(), pt, ui::UIMenu::kAbovePoint);
     }
     return 0;
+}
+
+ui::UIMenu* MainPanel::OpenMenu(const wchar_t* layout, ui::Control* owner, POINT pt, UINT flags) {
+    // A menu deletes itself when its window goes; without an owner it would
+    // never have one.
+    if (owner == nullptr) return nullptr;
+    auto* menu = new ui::UIMenu(layout);
+    menu->Init(owner, pt, flags);
+    return menu;
 }
 
 void MainPanel::OpenMainMenu(ui::Control* button) {
     const RECT& rc = button->GetPos();
     POINT pt{rc.right, rc.top};
     ::ClientToScreen(hwnd_, &pt);
-    auto* menu = new ui::UIMenu(L"menu_main_panel_main.xml");
-    menu->Init(button, pt, 0);
+    ui::UIMenu* menu = OpenMenu(L"menu_main_panel_main.xml", button, pt, 0);
+    if (menu == nullptr) return;
     menu->SetItemText(L"menu_log_action", Settings().signedIn ? L"登出账户" : L"登录");
 }
 
 void MainPanel::OpenEditMenu() {
     POINT pt;
     ::GetCursorPos(&pt);
-    auto* menu = new ui::UIMenu(L"menu_edit.xml");
-    menu->Init(pm_.GetRoot(), pt, 0);
+    ui::UIMenu* menu = OpenMenu(L"menu_edit.xml", pm_.GetRoot(), pt, 0);
+    if (menu == nullptr) return;
     if (postEdit_ && postEdit_->GetSelText().empty()) {
         menu->DisableItem(L"menu_copy");
         menu->DisableItem(L"menu_cut");
