@@ -54,8 +54,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ::InitCommonControlsEx(&icc);
     {
         auto panel = std::make_unique<MainPanel>();
-        if (SUCCEEDED(ole)) {
-            panel->Create(nullptr, MainPanel::kTitle, MainPanel::kStyle, 0);
+        // Without its window the loop would never end, holding the mutex.
+        if (SUCCEEDED(ole) && panel->Create(nullptr, MainPanel::kTitle, MainPanel::kStyle, 0) != nullptr) {
             panel->ShowWindow(true, true);
             ::SetWindowPos(*panel, Settings().mainPanelTopmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                            SWP_NOMOVE | SWP_NOSIZE);

@@ -104,6 +104,12 @@ bool PostFormSync(const std::wstring& url, const std::wstring& body, std::wstrin
 
     shell::UniqueInternet session(::InternetOpenW(L"", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return false;
+    // Sent while signing out or closing, often because the host is gone:
+    // the window must not hang on it.
+    DWORD limit = net::kFormPostTimeoutMs;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        ::InternetSetOptionW(session.get(), option, &limit, sizeof(limit));
+    }
     shell::UniqueInternet connection(
         ::InternetConnectW(session.get(), host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return false;

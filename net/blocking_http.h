@@ -25,4 +25,6 @@ bool PostFormSync(const std::wstring& url, const std::wstring& body, std::wstrin
 namespace net {
 // The most any blocking helper reads into memory.
 constexpr DWORD kMaxBlockingText = 1024 * 1024;
+// How long a synchronous form post may take at each step.
+constexpr DWORD kFormPostTimeoutMs = 5000;
 }

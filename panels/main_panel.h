@@ -182,6 +182,7 @@ private:
     std::unique_ptr<MsgCenterBusi> msgCenterBusi_;
     std::unique_ptr<BrowserNavigator> navigator_;
     ui::NoticeBanner* banner_ = nullptr;  // deletes itself; forgotten on 2055
+    HWND bannerWindow_ = nullptr;         // used only while IsWindow says it lives
 
     // Controls, looked up once.
     ui::Control* avatar_ = nullptr;
@@ -204,6 +205,8 @@ private:
     Tip pendingTip_;
     Tip lastTip_;
     bool reloginPending_ = false;
+    bool loginRunning_ = false;
+    bool startupReported_ = false;
     bool webLoginReloaded_ = false;
     int reachability_ = -1;
     int postType_ = 0;

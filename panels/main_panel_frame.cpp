@@ -160,16 +160,18 @@ void MainPanel::OnPendingTip() {
     lastTip_ = pendingTip_;
     const POINT pt{pendingTip_.x, pendingTip_.y};
     const int type = pendingTip_.type;
-    if (banner_) {
+    if (banner_ && ::IsWindow(bannerWindow_)) {
         banner_->UpdateNoticeWith(pendingTip_.text, pt, type, pendingTip_.colour, 5000);
         return;
     }
+    // A banner whose window is gone has deleted itself, even if its closing
+    // message is still on its way.
     banner_ = new ui::NoticeBanner(ui::NoticeBanner::Action{0, msg::kTipBannerClosed, hwnd_});
-    banner_->InitNoticeWith(hwnd_, pendingTip_.text, pt, type, pendingTip_.colour, 5000);
+    bannerWindow_ = banner_->InitNoticeWith(hwnd_, pendingTip_.text, pt, type, pendingTip_.colour, 5000);
 }
 
 void MainPanel::HideBanner() {
-    if (banner_ && ::IsWindowVisible(banner_->GetHWND())) ::ShowWindow(banner_->GetHWND(), SW_HIDE);
+    if (banner_ && ::IsWindow(bannerWindow_) && ::IsWindowVisible(bannerWindow_)) ::ShowWindow(bannerWindow_, SW_HIDE);
 }
 
 void MainPanel::ExpandTitleArea() {
@@ -209,7 +211,10 @@ bool MainPanel::StartLogin() {
 }
 
 bool MainPanel::StartLogin(const std::wstring& userName, const std::wstring& password) {
-    if (loginBusi_) loginBusi_->Login(userName, password);
+    if (loginBusi_) {
+        loginBusi_->Login(userName, password);
+        loginRunning_ = true;
+    }
     if (auto* loading = pm_.FindControl(L"LayoutLoginLoading")) loading->SetVisible(true);
     if (auto* close = pm_.FindControl(L"BtnHideLoginLayer")) close->SetToolTip(L"取消登录");
     return true;
@@ -235,6 +240,7 @@ void MainPanel::OnLoginButton() {
 }
 
 void MainPanel::OnLoginResult(WPARAM ok, LPARAM code) {
+    loginRunning_ = false;
     if (auto* close = pm_.FindControl(L"BtnHideLoginLayer")) close->SetToolTip(L"关闭登录层");
     if (auto* loading = pm_.FindControl(L"LayoutLoginLoading")) loading->SetVisible(false);
     if (auto* ctrls = pm_.FindControl(L"LayoutLoginCtrls")) ctrls->SetVisible(true);
@@ -247,15 +253,20 @@ void MainPanel::OnLoginResult(WPARAM ok, LPARAM code) {
 
 void MainPanel::OnLoginSucceeded() {
     AppSettings& s = Settings();
+    // The account that just signed in, before anything uses it: the web
+    // site login must not go out with the previous user's name or password.
+    StoreLoginCredentials(s, Boxes());
     if (mainBusi_) mainBusi_->WebLogin();
     ::SetTimer(hwnd_, kWebLoginTimer, periods_.webLogin, nullptr);
     SynLogin().RequestToken();
     ::SetTimer(hwnd_, kTokenTimer, periods_.token, nullptr);
     SetTrayIcon(TrayIcon::kSignedInIcon);
-    StoreLoginCredentials(s, Boxes());
     s.SetUserSession(true);
     s.LoadLastReadTime();
-    HideLoginLayer();
+    // Not the rules of a user closing the layer: those forget an unkept
+    // password, which the web site login and a relogin still need.
+    if (loginLayer_) loginLayer_->SetVisible(false);
+    pm_.SetFocus(nullptr);
     if (notLoggedUser_) {
         notLoggedUser_->SetVisible(false);
         notLoggedUser_->SetEnabled(false);
@@ -348,13 +359,18 @@ void MainPanel::Logout() {
 }
 
 void MainPanel::OnServerTimeKnown() {
-    if (Settings().autoLogin) {
+    // The clock is set again after every outage; the automatic login is for
+    // a client that is not signed in and not already signing in.
+    if (Settings().autoLogin && !Settings().signedIn && !loginRunning_) {
         ShowLoginLayer();
         StartLogin();
     }
     if (mainBusi_) mainBusi_->GetPostCounts();
     ::SetTimer(hwnd_, kCountsTimer, periods_.counts, nullptr);
-    if (mainBusi_) mainBusi_->ReportStartup();
+    if (mainBusi_ && !startupReported_) {
+        startupReported_ = true;
+        mainBusi_->ReportStartup();
+    }
 }
 
 void MainPanel::OnAvatarSaved() {
@@ -413,7 +429,7 @@ LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled
     mainBusi_.reset();
     msgCenterBusi_.reset();
     subscribeBusi_.reset();
-    if (banner_) ::DestroyWindow(banner_->GetHWND());
+    if (banner_ && ::IsWindow(bannerWindow_)) ::DestroyWindow(bannerWindow_);
     banner_ = nullptr;
     RECT rc;
     if (::GetWindowRect(hwnd_, &rc)) s.SaveWindowPlacement(rc);

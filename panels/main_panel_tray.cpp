@@ -273,7 +273,7 @@ LRESULT MainPanel::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, b
         case msg::kTrayIcon:
             return OnTrayIcon(wParam, lParam);
         case msg::kTipBannerClosed:
-            banner_ = nullptr;
+            if (!::IsWindow(bannerWindow_)) banner_ = nullptr;
             break;
         case msg::kLoginResult:
             OnLoginResult(wParam, lParam);

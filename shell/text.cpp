@@ -82,11 +82,12 @@ int64_t ReadDecimal64(const std::string& text) {
     uint64_t value = 0;
     const uint64_t limit = negative ? uint64_t(INT64_MAX) + 1 : uint64_t(INT64_MAX);
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + static_cast<uint64_t>(text[i] - '0');
-        if (value >= limit) {
+        const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
+        if (value > (limit - digit) / 10) {
             value = limit;
             break;
         }
+        value = value * 10 + digit;
     }
     if (negative) return value == uint64_t(INT64_MAX) + 1 ? INT64_MIN : -static_cast<int64_t>(value);
     return static_cast<int64_t>(value);

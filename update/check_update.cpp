@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "api/envelope.h"
 #include "api/program_version.h"
 #include "shell/app_settings.h"
 #include "shell/service_config.h"
@@ -82,14 +83,19 @@ bool CheckUpdate::LaunchUpdater(bool install) {
 }
 
 void CheckUpdate::OnRequestFinished(FCHttpRequest& request) {
-    // A 200 answer is used as received: the updater checks what it runs.
     if (request.StatusCode() != 200) return;
     std::string body;
     request.PopReceivedData(body);
     if (request.Id() == versionId_) {
         OnVersionReply(body);
     } else if (request.Id() == downloadId_) {
-        OnDownloadReply(body);
+        // A cut-off or empty download must not replace a working updater:
+        // only a whole body is written; the one in place is started anyway.
+        if (api::IsBodyComplete(request) && !body.empty()) {
+            OnDownloadReply(body);
+        } else {
+            LaunchUpdater(false);
+        }
     }
 }
 

@@ -130,6 +130,11 @@ TEST(ReplyReading, DecimalReadingIsLenient) {
     EXPECT_EQ(0, shell::ReadDecimal("abc"));
     EXPECT_EQ(INT32_MAX, shell::ReadDecimal("99999999999999"));
     EXPECT_EQ(1700000000123LL, shell::ReadDecimal64("1700000000123"));
+    // Saturates rather than wrapping round.
+    EXPECT_EQ(INT64_MAX, shell::ReadDecimal64("18446744073709551616"));
+    EXPECT_EQ(INT64_MAX, shell::ReadDecimal64("18446744073709551617"));
+    EXPECT_EQ(INT64_MIN, shell::ReadDecimal64("-99999999999999999999999"));
+    EXPECT_EQ(INT32_MIN, shell::ReadDecimal("-4294967296"));
 }
 
 }  // namespace

@@ -117,6 +117,9 @@ TEST_F(MainBusiTest, LoginLogReports) {
 
 TEST_F(MainBusiTest, SynchronousReportFailsWithoutService) {
     standin.Control("POST", "close");
+    // The instance answers first and closes after: wait until it is gone.
+    ASSERT_TRUE(testing_support::PumpUntil(
+        [&] { return testing_support::HttpCall(standin.port(), L"GET", "/__control/ping").status == 0; }, 5000));
     EXPECT_FALSE(busi.ReportExit());
 }
 

@@ -37,6 +37,14 @@ TEST_F(MainPanelTest, AutoLoginWaitsForTheServerTime) {
     ASSERT_GE(loginAt, 0);
     EXPECT_LT(timeAt, loginAt);
     EXPECT_EQ(1u, Received("login"));
+
+    // The clock set again (the offline page's retry) signs nobody in twice.
+    const size_t clocks = Received("get_time");
+    ::PostMessageW(*panel, msg::kReachability, 1, 1);
+    ASSERT_TRUE(PumpUntil([&] { return Received("get_time") > clocks; }));
+    PumpFor(500);
+    EXPECT_EQ(1u, Received("login"));
+    EXPECT_TRUE(Settings().signedIn);
 }
 
 TEST_F(MainPanelTest, NoAutoLoginWithoutTheSetting) {
@@ -107,6 +115,24 @@ TEST_F(MainPanelTest, EachRefusalShowsItsTipAtItsBox) {
         panel->LastTip();
         Type(L"EditPassword", L"");
     }
+}
+
+TEST_F(MainPanelTest, AnUnkeptPasswordStillSignsTheWebSiteIn) {
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return panel->Reachability() == 1; }));
+    panel->ShowLoginLayer();
+    PumpFor(50);
+    auto* keep = dynamic_cast<ui::Option*>(Control(L"OptionSavePSW"));
+    ASSERT_NE(nullptr, keep);
+    keep->Selected(false, true);
+    ASSERT_TRUE(SignIn(L"zhang", L"zhang123"));
+    EXPECT_EQ(L"zhang123", Settings().password);  // kept in memory for the web site and a relogin
+    std::wstring saved = L"none";
+    EXPECT_FALSE(LoadSavedPassword(saved));       // but not on disk
+    ASSERT_TRUE(PumpUntil([&] { return !standin.ReceivedAt("/login/cardpage/dologin").empty(); }));
+    Json::Value card = standin.ReceivedAt("/login/cardpage/dologin")[0];
+    EXPECT_EQ("zhang", card["form"]["username"].asString());
+    EXPECT_EQ("zhang123", card["form"]["password"].asString());
 }
 
 TEST_F(MainPanelTest, TransportFailureShowsOnlyTheBalloon) {

@@ -110,6 +110,21 @@ TEST_F(CheckUpdateTest, OlderUpdaterIsReplacedThenStarted) {
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((checker.UpdaterPath() + L".tmp").c_str()));
 }
 
+TEST_F(CheckUpdateTest, ACutOffDownloadLeavesTheUpdaterInPlace) {
+    InstallLocalUpdater("stub_updater_1004");
+    Publish("lastVersion=1.0.0.5");
+    Json::Value fault;
+    fault["path"] = "/soft/sq/update/update_app/update.exe";
+    fault["kind"] = "drop";
+    standin.Fault(fault);
+    CheckUpdate checker;
+    checker.CheckPendingUpdate();
+    EXPECT_NE(std::wstring::npos, Launched().find(L" -c 2198"));  // the old one still runs
+    EXPECT_EQ(1u, Downloads());
+    EXPECT_EQ(L"1.0.0.4", VersionInfo::FromFile(checker.UpdaterPath()).text);
+    EXPECT_EQ(L"<absent>", RegistryValue(L"UpdExeVersion"));
+}
+
 TEST_F(CheckUpdateTest, CurrentUpdaterStartsWithoutDownload) {
     InstallLocalUpdater("stub_updater_1005");
     Publish("lastVersion=1.0.0.5");
