@@ -39,7 +39,10 @@ std::string FormEncode(const std::wstring& text) {
 
 }  // namespace
 
-void MainBusi::SyncServerTime() { timeId_ = StartRequest(api::GetTimeRequest()); }
+void MainBusi::SyncServerTime() {
+    Cancel(timeRetry_);
+    timeId_ = StartRequest(api::GetTimeRequest());
+}
 
 std::string MainBusi::AvatarPath(uint32_t uid) {
     // Pictures live in folders of a thousand users each.
@@ -60,16 +63,14 @@ std::string MainBusi::WebLoginForm(const std::wstring& userName, const std::wstr
 
 void MainBusi::WebLogin() {
     // An explicit login starts the retry pauses afresh.
-    KillServiceTimer(kWebLoginRetryTimer);
-    retryPending_ = false;
-    retryDelay_ = retryFirst_;
+    Cancel(webLoginRetry_);
+    webLoginRetry_.delay = webLoginRetry_.first;
     SendWebLogin();
 }
 
 void MainBusi::CancelWebLogin() {
-    KillServiceTimer(kWebLoginRetryTimer);
-    retryPending_ = false;
-    retryDelay_ = retryFirst_;
+    Cancel(webLoginRetry_);
+    webLoginRetry_.delay = webLoginRetry_.first;
     webLoginId_ = -1;
 }
 
@@ -82,23 +83,32 @@ void MainBusi::SendWebLogin() {
     webLoginId_ = StartRequest(h);
 }
 
-void MainBusi::SetWebLoginRetryRange(UINT firstMs, UINT lastMs) {
-    retryFirst_ = firstMs;
-    retryLast_ = std::max(firstMs, lastMs);
-    retryDelay_ = retryFirst_;
+void MainBusi::Retry::SetRange(UINT firstMs, UINT lastMs) {
+    first = firstMs;
+    last = std::max(firstMs, lastMs);
+    delay = first;
 }
 
-void MainBusi::ScheduleWebLoginRetry() {
-    if (retryPending_) return;
-    retryPending_ = SetServiceTimer(kWebLoginRetryTimer, retryDelay_);
+void MainBusi::Schedule(Retry& retry) {
+    if (retry.pending) return;
+    retry.pending = SetServiceTimer(retry.timer, retry.delay);
+}
+
+void MainBusi::Cancel(Retry& retry) {
+    KillServiceTimer(retry.timer);
+    retry.pending = false;
 }
 
 void MainBusi::OnServiceTimer(UINT_PTR id) {
-    if (id != kWebLoginRetryTimer) return;
-    KillServiceTimer(kWebLoginRetryTimer);
-    retryPending_ = false;
-    retryDelay_ = std::min(retryLast_, retryDelay_ * 2);
-    SendWebLogin();
+    if (id != kTimeRetryTimer && id != kWebLoginRetryTimer) return;
+    Retry& retry = id == kTimeRetryTimer ? timeRetry_ : webLoginRetry_;
+    Cancel(retry);
+    retry.delay = std::min(retry.last, retry.delay * 2);
+    if (id == kTimeRetryTimer) {
+        timeId_ = StartRequest(api::GetTimeRequest());
+    } else {
+        SendWebLogin();
+    }
 }
 
 void MainBusi::AddPost(const std::wstring& text, int type, int param) {
@@ -146,7 +156,10 @@ void MainBusi::OnRequestFinished(FCHttpRequest& request) {
     const int id = request.Id();
     std::string body;
     if (!api::TakeAcceptedBody(request, body)) {
-        if (id == webLoginId_) ScheduleWebLoginRetry();
+        // Without the clock nothing else starts (the automatic login waits
+        // for it); without the web login the pages show signed out.
+        if (id == webLoginId_) Schedule(webLoginRetry_);
+        if (id == timeId_) Schedule(timeRetry_);
         return;
     }
     if (id == timeId_) {
@@ -158,7 +171,7 @@ void MainBusi::OnRequestFinished(FCHttpRequest& request) {
     } else if (id == countsId_) {
         ReadCountsReply(body);
     } else if (id == webLoginId_) {
-        retryDelay_ = retryFirst_;
+        webLoginRetry_.delay = webLoginRetry_.first;
         ::PostMessageW(owner_, msg::kWebLoginDone, 0, 0);
     }
 }
@@ -166,7 +179,11 @@ void MainBusi::OnRequestFinished(FCHttpRequest& request) {
 void MainBusi::ReadTimeReply(const std::string& body) {
     api::Reply reply;
     std::string t;
-    if (!api::ReadReply(body, false, reply) || !reply.Usable() || !api::FirstString(reply.data, t)) return;
+    if (!api::ReadReply(body, false, reply) || !reply.Usable() || !api::FirstString(reply.data, t)) {
+        Schedule(timeRetry_);
+        return;
+    }
+    timeRetry_.delay = timeRetry_.first;
     SetServerTime(shell::ReadDecimal64(t));
     ::PostMessageW(owner_, msg::kServerTimeSet, 0, 0);
 }

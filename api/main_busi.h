@@ -12,10 +12,12 @@
 
 class MainBusi : public FCHttpRequestManager {
 public:
-    // Failed card-page logins are re-sent after a pause that doubles from
-    // the first to the last value.
+    // Failed card-page logins and clock requests are sent again after a
+    // pause that doubles from the first to the last value.
     static constexpr UINT kWebLoginFirstRetryMs = 5000;
     static constexpr UINT kWebLoginLastRetryMs = 20 * 60 * 1000;
+    static constexpr UINT kTimeFirstRetryMs = 5000;
+    static constexpr UINT kTimeLastRetryMs = 5 * 60 * 1000;
 
     explicit MainBusi(HWND owner) : owner_(owner) {}
 
@@ -33,8 +35,9 @@ public:
     bool ReportExit();
 
     // The pause before the next card-page retry (0 when none is pending).
-    UINT WebLoginRetryDelay() const { return retryPending_ ? retryDelay_ : 0; }
-    void SetWebLoginRetryRange(UINT firstMs, UINT lastMs);  // tests
+    UINT WebLoginRetryDelay() const { return webLoginRetry_.pending ? webLoginRetry_.delay : 0; }
+    void SetWebLoginRetryRange(UINT firstMs, UINT lastMs) { webLoginRetry_.SetRange(firstMs, lastMs); }  // tests
+    void SetTimeRetryRange(UINT firstMs, UINT lastMs) { timeRetry_.SetRange(firstMs, lastMs); }          // tests
 
     static std::string AvatarPath(uint32_t uid);
     // The card-page form for a user name and password.
@@ -45,7 +48,19 @@ protected:
     void OnServiceTimer(UINT_PTR id) override;
 
 private:
+    // A retry on a timer of the event window, its pause doubling each time.
+    struct Retry {
+        UINT_PTR timer;
+        UINT first;
+        UINT last;
+        UINT delay;
+        bool pending = false;
+        void SetRange(UINT firstMs, UINT lastMs);
+    };
     static constexpr UINT_PTR kWebLoginRetryTimer = 1;
+    static constexpr UINT_PTR kTimeRetryTimer = 2;
+    void Schedule(Retry& retry);
+    void Cancel(Retry& retry);
     static Json::Value LoginLogDocument(const char* action);
     int StartLoginLog(const char* action);
     bool SendLoginLogNow(const char* action);
@@ -53,7 +68,6 @@ private:
     void ReadPostReply(const std::string& body);
     void ReadCountsReply(const std::string& body);
     void SaveAvatar(const std::string& body);
-    void ScheduleWebLoginRetry();
     void SendWebLogin();
 
     HWND owner_;
@@ -65,8 +79,6 @@ private:
     int startupLogId_ = -1;
     int loginLogId_ = -1;
 
-    UINT retryFirst_ = kWebLoginFirstRetryMs;
-    UINT retryLast_ = kWebLoginLastRetryMs;
-    UINT retryDelay_ = kWebLoginFirstRetryMs;
-    bool retryPending_ = false;
+    Retry webLoginRetry_{kWebLoginRetryTimer, kWebLoginFirstRetryMs, kWebLoginLastRetryMs, kWebLoginFirstRetryMs};
+    Retry timeRetry_{kTimeRetryTimer, kTimeFirstRetryMs, kTimeLastRetryMs, kTimeFirstRetryMs};
 };

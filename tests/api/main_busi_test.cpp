@@ -30,6 +30,20 @@ TEST_F(MainBusiTest, ServerTimeSetsTheClock) {
     EXPECT_EQ("GET", Received("get_time")[0]["method"].asString());
 }
 
+TEST_F(MainBusiTest, AFailedClockRequestIsSentAgain) {
+    Json::Value fault;
+    fault["action"] = "get_time";
+    fault["kind"] = "status";
+    fault["code"] = 502;
+    fault["times"] = 2;
+    standin.Fault(fault);
+    busi.SetTimeRetryRange(100, 150);
+    busi.SyncServerTime();
+    // Nothing else starts without the clock: it is asked for until it comes.
+    ASSERT_TRUE(owner.WaitFor(msg::kServerTimeSet, 1, 5000));
+    EXPECT_EQ(3u, Received("get_time").size());
+}
+
 TEST_F(MainBusiTest, AvatarFoldersAndSaving) {
     EXPECT_EQ("/uploads/photos/0/s_0.png", MainBusi::AvatarPath(0));
     EXPECT_EQ("/uploads/photos/1/s_1000.png", MainBusi::AvatarPath(1000));
