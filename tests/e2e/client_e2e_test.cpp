@@ -17,41 +17,20 @@
 #include "tests/support/message_pump.h"
 #include "tests/support/paths.h"
 #include "tests/support/standin.h"
+#include "tests/support/inspect.h"
 
 namespace {
 
-const wchar_t kClass[] = L"zudedo_main_panel";
+using testing_support::ReadIni;
+using testing_support::RegistryString;
+using testing_support::RemoveTree;
 
-void RemoveTree(const std::wstring& path) {
-    std::wstring from = path + L'\0';
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    ::SHFileOperationW(&op);
-}
+const wchar_t kClass[] = L"zudedo_main_panel";
 
 std::wstring DataFolder() {
     wchar_t docs[MAX_PATH] = {};
     ::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, docs);
     return std::wstring(docs) + L"\\TAVO_zudedo";
-}
-
-std::wstring ReadIni(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
-    wchar_t buf[256] = {};
-    ::GetPrivateProfileStringW(section, key, L"<absent>", buf, 256, file.c_str());
-    return buf;
-}
-
-std::wstring RegistryString(const wchar_t* keyPath, const wchar_t* name) {
-    shell::UniqueRegKey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return L"<no key>";
-    wchar_t data[1024] = {};
-    DWORD size = sizeof(data) - sizeof(wchar_t);
-    if (::RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS) {
-        return L"<absent>";
-    }
-    return data;
 }
 
 // Every file below a folder with its last write time, to see that nothing changed.

@@ -8,15 +8,14 @@
 #include "tests/support/paths.h"
 #include "ui/menu.h"
 #include "ui/notice_banner.h"
+#include "tests/support/inspect.h"
 
 using testing_support::MainPanelTest;
 
 namespace {
 
 std::wstring ReadIni(const wchar_t* key) {
-    wchar_t buf[256] = {};
-    ::GetPrivateProfileStringW(L"Main", key, L"<absent>", buf, 256, Settings().configPath.c_str());
-    return buf;
+    return testing_support::ReadIni(Settings().configPath, L"Main", key);
 }
 
 TEST_F(MainPanelTest, AutoLoginWaitsForTheServerTime) {

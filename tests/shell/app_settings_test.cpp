@@ -5,28 +5,14 @@
 #include <string>
 
 #include "shell/unique_handle.h"
+#include "tests/support/inspect.h"
 
 namespace {
 
-std::wstring ReadIni(const std::wstring& path, const wchar_t* section, const wchar_t* key) {
-    wchar_t buf[256] = {};
-    ::GetPrivateProfileStringW(section, key, L"<absent>", buf, 256, path.c_str());
-    return buf;
-}
+using testing_support::ReadIni;
 
 std::wstring RunValue() {
-    shell::UniqueRegKey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_READ,
-                        key.put()) != ERROR_SUCCESS) {
-        return L"<no key>";
-    }
-    wchar_t data[1024] = {};
-    DWORD size = sizeof(data) - sizeof(wchar_t), type = 0;
-    if (::RegQueryValueExW(key.get(), L"tavo", nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
-        ERROR_SUCCESS) {
-        return L"<absent>";
-    }
-    return type == REG_SZ ? data : L"<wrong type>";
+    return testing_support::RegistryString(L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"tavo");
 }
 
 class AppSettingsTest : public ::testing::Test {

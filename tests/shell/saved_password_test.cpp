@@ -5,13 +5,12 @@
 #include "api/text_cipher.h"
 #include "shell/app_settings.h"
 #include "tests/support/paths.h"
+#include "tests/support/inspect.h"
 
 namespace {
 
 std::wstring ReadIni(const std::wstring& path, const wchar_t* key) {
-    wchar_t buf[256] = {};
-    ::GetPrivateProfileStringW(L"Main", key, L"<absent>", buf, 256, path.c_str());
-    return buf;
+    return testing_support::ReadIni(path, L"Main", key);
 }
 
 class SavedPasswordTest : public ::testing::Test {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "shell/app_settings.h"
+#include "tests/support/inspect.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -22,11 +23,6 @@ int main(int argc, char** argv) {
     AppFolders::Override(app, data);
     int rc = RUN_ALL_TESTS();
     // Leave nothing behind in the temporary folder.
-    std::wstring from = data + L'\0';
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    ::SHFileOperationW(&op);
+    testing_support::RemoveTree(data);
     return rc;
 }

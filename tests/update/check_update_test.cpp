@@ -7,22 +7,16 @@
 #include "shell/unique_handle.h"
 #include "tests/support/paths.h"
 #include "tests/support/service_fixture.h"
+#include "tests/support/inspect.h"
 
 namespace {
 
-std::wstring Stub(const char* name) {
-    return testing_support::BinaryPath((std::string("tests/") + name + ".exe").c_str());
+std::wstring RegistryValue(const wchar_t* name) {
+    return testing_support::RegistryString(L"Software\\tavo", name);
 }
 
-std::wstring RegistryValue(const wchar_t* name) {
-    shell::UniqueRegKey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\tavo", 0, KEY_READ, key.put()) != ERROR_SUCCESS) return L"<no key>";
-    wchar_t data[512] = {};
-    DWORD size = sizeof(data) - sizeof(wchar_t);
-    if (::RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS) {
-        return L"<absent>";
-    }
-    return data;
+std::wstring Stub(const char* name) {
+    return testing_support::BinaryPath((std::string("tests/") + name + ".exe").c_str());
 }
 
 class CheckUpdateTest : public testing_support::ServiceTest {
