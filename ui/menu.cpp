@@ -130,22 +130,6 @@ bool UIMenu::SetItemText(const std::wstring& name, const std::wstring& text) {
     return true;
 }
 
-bool UIMenu::AddItem(const std::wstring& name, const std::wstring& text, int index) {
-    auto* list = dynamic_cast<Container*>(pm_.FindControl(L"menu_container"));
-    if (list == nullptr || name.empty() || pm_.FindControl(name) != nullptr) return false;
-    // A new item copies the look of the list's first named item.
-    auto item = std::make_unique<ListElement>();
-    item->SetName(name);
-    item->SetAttribute(L"height", L"22");
-    item->SetAttribute(L"inset", L"34,0,0,0");
-    item->SetAttribute(L"hotbkcolor", L"#FFE8F1FB");
-    auto label = std::make_unique<Label>();
-    label->SetAttribute(L"mouse", L"false");
-    label->SetText(text);
-    item->Add(std::move(label));
-    return list->AddAt(std::move(item), index < 0 ? list->GetCount() : index);
-}
-
 bool UIMenu::RemoveItem(const std::wstring& name) {
     Control* item = pm_.FindControl(name);
     if (item == nullptr || item->GetParent() == nullptr) return false;

@@ -29,7 +29,6 @@ public:
     bool DisableItem(const std::wstring& name);
     bool EnableItem(const std::wstring& name, bool enable);
     bool SetItemText(const std::wstring& name, const std::wstring& text);
-    bool AddItem(const std::wstring& name, const std::wstring& text, int index = -1);
     bool RemoveItem(const std::wstring& name);
 
     PaintManager& GetPaintManager() { return pm_; }
