@@ -13,10 +13,9 @@ bool UIMenu::Init(Control* owner, POINT pt, UINT flags) {
     if (owner == nullptr || owner->GetManager() == nullptr) return false;
     owner_ = owner;
     ownerManager_ = owner->GetManager();
-    ownerAlive_ = ownerManager_->AliveToken();
     point_ = pt;
     flags_ = flags;
-    if (Create(ownerManager_->GetPaintWindow(), L"", WS_POPUP, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, 0, 0, 0, 0) ==
+    if (Create(owner->GetManager()->GetPaintWindow(), L"", WS_POPUP, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, 0, 0, 0, 0) ==
         nullptr) {
         return false;
     }
@@ -81,18 +80,20 @@ LRESULT UIMenu::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefaultProc(msg, wParam, lParam);
 }
 
-bool UIMenu::OwnerAlive() const {
-    if (ownerAlive_.expired() || ownerManager_ == nullptr || ownerManager_->GetRoot() == nullptr) return false;
+PaintManager* UIMenu::LiveOwnerManager() const {
+    PaintManager* manager = ownerManager_.Get();
+    if (manager == nullptr || manager->GetRoot() == nullptr) return nullptr;
     bool found = false;
-    ownerManager_->GetRoot()->ForEach([&](Control* c) { found = found || c == owner_; });
-    return found;
+    manager->GetRoot()->ForEach([&](Control* c) { found = found || c == owner_; });
+    return found ? manager : nullptr;
 }
 
 void UIMenu::Notify(Notification& msg) {
     if (msg.type == L"itemselect") {
         Close(1);
-    } else if (msg.type == L"itemclick" && msg.sender != nullptr && OwnerAlive()) {
-        ownerManager_->SendNotify(owner_, msg.sender->GetName().c_str(), 0, 0, true);
+    } else if (msg.type == L"itemclick" && msg.sender != nullptr) {
+        PaintManager* owner = LiveOwnerManager();
+        if (owner != nullptr) owner->SendNotify(owner_, msg.sender->GetName().c_str(), 0, 0, true);
     }
 }
 
