@@ -2,7 +2,6 @@
 
 #include <imm.h>
 
-#include "ui/controls.h"
 #include "ui/gdi.h"
 #include "ui/layout_builder.h"
 #include "ui/platform.h"
