@@ -8,7 +8,7 @@ namespace ui {
 
 // One object answers for the host: client site, in-place site and frame,
 // document host UI handler, and the sink of the browser's events. It is
-// reference counted; the control holds one reference and unhooks itself
+// reference counted; the control holds one reference and unhooks it
 // (control_ = null) before letting go, so late calls find no control.
 class BrowserSite : public IOleClientSite,
                     public IOleInPlaceSite,
@@ -17,7 +17,7 @@ class BrowserSite : public IOleClientSite,
                     public IDispatch {
 public:
     explicit BrowserSite(BrowserControl* control) : control_(control) {}
-    void Detach() { control_ = nullptr; }
+    void ForgetControl() { control_ = nullptr; }
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
@@ -89,7 +89,7 @@ public:
     STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
     STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
     STDMETHODIMP OnPosRectChange(LPCRECT rc) override {
-        if (control_ != nullptr && control_->inPlace_ != nullptr && rc != nullptr)
+        if (control_ != nullptr && control_->inPlace_ && rc != nullptr)
             control_->inPlace_->SetObjectRects(rc, rc);
         return S_OK;
     }
@@ -210,6 +210,8 @@ private:
     BrowserControl* control_;
 };
 
+BrowserControl::BrowserControl() = default;
+
 BrowserControl::~BrowserControl() { DestroyBrowser(); }
 
 void BrowserControl::SetAttribute(std::wstring_view name, const std::wstring& value) {
@@ -219,11 +221,22 @@ void BrowserControl::SetAttribute(std::wstring_view name, const std::wstring& va
 }
 
 namespace {
+
 constexpr UINT kCreateTimer = 1;
+
+// The browser's connection point for its events, or empty.
+shell::ComPtr<IConnectionPoint> EventsPoint(const shell::ComPtr<IWebBrowser2>& browser) {
+    shell::ComPtr<IConnectionPoint> point;
+    if (auto container = browser.As<IConnectionPointContainer>()) {
+        if (FAILED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.put()))) point.Detach();
+    }
+    return point;
 }
 
+}  // namespace
+
 void BrowserControl::DoInit() {
-    if (browser_ != nullptr || manager_ == nullptr || manager_->GetPaintWindow() == nullptr) return;
+    if (browser_ || manager_ == nullptr || manager_->GetPaintWindow() == nullptr) return;
     creationPending_ = manager_->SetTimer(this, kCreateTimer, 1);
     if (!creationPending_) CreateNow();
 }
@@ -239,7 +252,7 @@ void BrowserControl::DoEvent(ControlEvent& event) {
 
 bool BrowserControl::CreateNow() {
     creationPending_ = false;
-    if (browser_ != nullptr) return true;
+    if (browser_) return true;
     if (manager_ == nullptr || manager_->GetPaintWindow() == nullptr) return false;
     if (!CreateBrowser()) {
         DestroyBrowser();
@@ -258,96 +271,72 @@ bool BrowserControl::CreateNow() {
 }
 
 bool BrowserControl::CreateBrowser() {
-    HRESULT hr = ::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                                    reinterpret_cast<void**>(&ole_));
-    if (FAILED(hr) || ole_ == nullptr) return false;
-    site_ = new BrowserSite(this);
-    if (FAILED(ole_->SetClientSite(static_cast<IOleClientSite*>(site_)))) return false;
+    HRESULT hr = ::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, ole_.put_void());
+    if (FAILED(hr) || !ole_) return false;
+    site_.Attach(new BrowserSite(this));
+    IOleClientSite* clientSite = site_.get();
+    if (FAILED(ole_->SetClientSite(clientSite))) return false;
     RECT rc = rect_;
-    hr = ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(site_), 0,
-                      manager_->GetPaintWindow(), &rc);
+    hr = ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, clientSite, 0, manager_->GetPaintWindow(), &rc);
     if (FAILED(hr)) return false;
-    ole_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace_));
-    if (FAILED(ole_->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser_)))) return false;
-    IConnectionPointContainer* container = nullptr;
-    if (SUCCEEDED(browser_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
-        IConnectionPoint* point = nullptr;
-        if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point))) {
-            point->Advise(static_cast<IDispatch*>(site_), &eventCookie_);
-            point->Release();
-        }
-        container->Release();
-    }
+    inPlace_ = ole_.As<IOleInPlaceObject>();
+    browser_ = ole_.As<IWebBrowser2>();
+    if (!browser_) return false;
+    if (auto point = EventsPoint(browser_)) point->Advise(static_cast<IDispatch*>(site_.get()), &eventCookie_);
     browser_->put_Silent(VARIANT_TRUE);
     ShowInPlace(IsVisible());
     return true;
 }
 
 void BrowserControl::DestroyBrowser() {
-    if (browser_ != nullptr && eventCookie_ != 0) {
-        IConnectionPointContainer* container = nullptr;
-        if (SUCCEEDED(browser_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
-            IConnectionPoint* point = nullptr;
-            if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point))) {
-                point->Unadvise(eventCookie_);
-                point->Release();
-            }
-            container->Release();
-        }
+    if (browser_ && eventCookie_ != 0) {
+        if (auto point = EventsPoint(browser_)) point->Unadvise(eventCookie_);
         eventCookie_ = 0;
     }
-    if (browser_ != nullptr) {
-        browser_->Release();
-        browser_ = nullptr;
-    }
-    if (inPlace_ != nullptr) {
+    browser_.reset();
+    if (inPlace_) {
         inPlace_->InPlaceDeactivate();
-        inPlace_->Release();
-        inPlace_ = nullptr;
+        inPlace_.reset();
     }
-    if (ole_ != nullptr) {
+    if (ole_) {
         ole_->Close(OLECLOSE_NOSAVE);
         ole_->SetClientSite(nullptr);
-        ole_->Release();
-        ole_ = nullptr;
+        ole_.reset();
     }
-    if (site_ != nullptr) {
-        site_->Detach();
-        site_->Release();
-        site_ = nullptr;
+    if (site_) {
+        site_->ForgetControl();
+        site_.reset();
     }
 }
 
 IWebBrowser2* BrowserControl::GetIWebBrowser2() const {
-    if (browser_ != nullptr) browser_->AddRef();
-    return browser_;
+    IWebBrowser2* out = nullptr;
+    browser_.CopyTo(&out);
+    return out;
 }
 
 void BrowserControl::SetWebBrowserEventHandler(BrowserEventHandler* handler) { handler_ = handler; }
 
 bool BrowserControl::Navigate(const std::wstring& url) {
-    if (browser_ == nullptr) {
+    if (!browser_) {
         // Not created yet: the page opens as soon as it is.
         if (!creationPending_) return false;
         pendingUrl_ = url;
         return true;
     }
-    BSTR target = ::SysAllocString(url.c_str());
-    if (target == nullptr) return false;
-    VARIANT empty;
-    ::VariantInit(&empty);
-    HRESULT hr = browser_->Navigate(target, &empty, &empty, &empty, &empty);
-    ::SysFreeString(target);
-    return SUCCEEDED(hr);
+    shell::UniqueBstr target(::SysAllocString(url.c_str()));
+    if (!target) return false;
+    shell::UniqueVariant empty;
+    return SUCCEEDED(browser_->Navigate(target.get(), empty.get(), empty.get(), empty.get(), empty.get()));
 }
 
 void BrowserControl::SetPos(const RECT& rc) {
     Control::SetPos(rc);
-    if (inPlace_ != nullptr) inPlace_->SetObjectRects(&rect_, &rect_);
+    if (inPlace_) inPlace_->SetObjectRects(&rect_, &rect_);
 }
 
 void BrowserControl::ShowInPlace(bool show) {
-    if (inPlace_ == nullptr) return;
+    if (!inPlace_) return;
     HWND hwnd = nullptr;
     if (SUCCEEDED(inPlace_->GetWindow(&hwnd)) && hwnd != nullptr) ::ShowWindow(hwnd, show ? SW_SHOWNA : SW_HIDE);
 }
@@ -364,7 +353,7 @@ void BrowserControl::SetInternVisible(bool visible) {
 
 void BrowserControl::PaintBkColor(HDC dc) {
     // Without a browser the area keeps the skin's colour (white by default).
-    if ((bkColor_ >> 24) == 0 && browser_ == nullptr) {
+    if ((bkColor_ >> 24) == 0 && !browser_) {
         ::FillRect(dc, &rect_, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
         return;
     }

@@ -9,6 +9,7 @@
 #include <mshtmhst.h>
 #include <ole2.h>
 
+#include "shell/com_ptr.h"
 #include "ui/control.h"
 
 namespace ui {
@@ -76,6 +77,8 @@ class BrowserSite;
 
 class BrowserControl : public Control {
 public:
+    // Out of line: the site is a complete type only in browser.cpp.
+    BrowserControl();
     ~BrowserControl() override;
     std::wstring_view GetClass() const override { return L"WebBrowser"; }
 
@@ -83,7 +86,7 @@ public:
     IWebBrowser2* GetIWebBrowser2() const;
     void SetWebBrowserEventHandler(BrowserEventHandler* handler);
     BrowserEventHandler* GetEventHandler() const { return handler_; }
-    bool IsCreated() const { return browser_ != nullptr; }
+    bool IsCreated() const { return static_cast<bool>(browser_); }
     bool Navigate(const std::wstring& url);
 
     // The control is created once the window has painted (a timer), so a
@@ -105,10 +108,10 @@ private:
     void DestroyBrowser();
     void ShowInPlace(bool show);
 
-    BrowserSite* site_ = nullptr;
-    IOleObject* ole_ = nullptr;
-    IOleInPlaceObject* inPlace_ = nullptr;
-    IWebBrowser2* browser_ = nullptr;
+    shell::ComPtr<BrowserSite> site_;
+    shell::ComPtr<IOleObject> ole_;
+    shell::ComPtr<IOleInPlaceObject> inPlace_;
+    shell::ComPtr<IWebBrowser2> browser_;
     DWORD eventCookie_ = 0;
     BrowserEventHandler* handler_ = nullptr;
     std::wstring homePage_;

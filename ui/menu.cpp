@@ -2,7 +2,6 @@
 
 #include <imm.h>
 
-#include "ui/controls.h"
 #include "ui/gdi.h"
 #include "ui/layout_builder.h"
 #include "ui/platform.h"
@@ -13,10 +12,9 @@ bool UIMenu::Init(Control* owner, POINT pt, UINT flags) {
     if (owner == nullptr || owner->GetManager() == nullptr) return false;
     owner_ = owner;
     ownerManager_ = owner->GetManager();
-    ownerAlive_ = ownerManager_->AliveToken();
     point_ = pt;
     flags_ = flags;
-    if (Create(ownerManager_->GetPaintWindow(), L"", WS_POPUP, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, 0, 0, 0, 0) ==
+    if (Create(owner->GetManager()->GetPaintWindow(), L"", WS_POPUP, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, 0, 0, 0, 0) ==
         nullptr) {
         return false;
     }
@@ -81,18 +79,20 @@ LRESULT UIMenu::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefaultProc(msg, wParam, lParam);
 }
 
-bool UIMenu::OwnerAlive() const {
-    if (ownerAlive_.expired() || ownerManager_ == nullptr || ownerManager_->GetRoot() == nullptr) return false;
+PaintManager* UIMenu::LiveOwnerManager() const {
+    PaintManager* manager = ownerManager_.Get();
+    if (manager == nullptr || manager->GetRoot() == nullptr) return nullptr;
     bool found = false;
-    ownerManager_->GetRoot()->ForEach([&](Control* c) { found = found || c == owner_; });
-    return found;
+    manager->GetRoot()->ForEach([&](Control* c) { found = found || c == owner_; });
+    return found ? manager : nullptr;
 }
 
 void UIMenu::Notify(Notification& msg) {
     if (msg.type == L"itemselect") {
         Close(1);
-    } else if (msg.type == L"itemclick" && msg.sender != nullptr && OwnerAlive()) {
-        ownerManager_->SendNotify(owner_, msg.sender->GetName().c_str(), 0, 0, true);
+    } else if (msg.type == L"itemclick" && msg.sender != nullptr) {
+        PaintManager* owner = LiveOwnerManager();
+        if (owner != nullptr) owner->SendNotify(owner_, msg.sender->GetName().c_str(), 0, 0, true);
     }
 }
 
@@ -128,22 +128,6 @@ bool UIMenu::SetItemText(const std::wstring& name, const std::wstring& text) {
     if (label == nullptr) return false;
     label->SetText(text);
     return true;
-}
-
-bool UIMenu::AddItem(const std::wstring& name, const std::wstring& text, int index) {
-    auto* list = dynamic_cast<Container*>(pm_.FindControl(L"menu_container"));
-    if (list == nullptr || name.empty() || pm_.FindControl(name) != nullptr) return false;
-    // A new item copies the look of the list's first named item.
-    auto item = std::make_unique<ListElement>();
-    item->SetName(name);
-    item->SetAttribute(L"height", L"22");
-    item->SetAttribute(L"inset", L"34,0,0,0");
-    item->SetAttribute(L"hotbkcolor", L"#FFE8F1FB");
-    auto label = std::make_unique<Label>();
-    label->SetAttribute(L"mouse", L"false");
-    label->SetText(text);
-    item->Add(std::move(label));
-    return list->AddAt(std::move(item), index < 0 ? list->GetCount() : index);
 }
 
 bool UIMenu::RemoveItem(const std::wstring& name) {

@@ -5,11 +5,11 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
 #include "ui/native_window.h"
 #include "ui/paint_manager.h"
+#include "ui/window_ref.h"
 
 namespace ui {
 
@@ -29,7 +29,6 @@ public:
     bool DisableItem(const std::wstring& name);
     bool EnableItem(const std::wstring& name, bool enable);
     bool SetItemText(const std::wstring& name, const std::wstring& text);
-    bool AddItem(const std::wstring& name, const std::wstring& text, int index = -1);
     bool RemoveItem(const std::wstring& name);
 
     PaintManager& GetPaintManager() { return pm_; }
@@ -38,13 +37,13 @@ private:
     ~UIMenu() override = default;
     void AdjustPosition();
     Control* ItemLabel(const std::wstring& name);
-    bool OwnerAlive() const;
+    // The owner control's manager while that control is still in its tree.
+    PaintManager* LiveOwnerManager() const;
 
     std::wstring layout_;
     PaintManager pm_;
     Control* owner_ = nullptr;
-    PaintManager* ownerManager_ = nullptr;
-    std::weak_ptr<int> ownerAlive_;
+    WindowRef<PaintManager> ownerManager_;
     POINT point_{};
     UINT flags_ = 0;
 };

@@ -121,14 +121,6 @@ DWORD NativeWindow::ModifyStyleEx(DWORD remove, DWORD add) {
     return style;
 }
 
-void NativeWindow::ResizeClient(int cx, int cy) {
-    RECT rc{0, 0, cx, cy};
-    ::AdjustWindowRectEx(&rc, static_cast<DWORD>(::GetWindowLongW(hwnd_, GWL_STYLE)), FALSE,
-                         static_cast<DWORD>(::GetWindowLongW(hwnd_, GWL_EXSTYLE)));
-    ::SetWindowPos(hwnd_, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 LRESULT NativeWindow::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (superProc_ != nullptr) return ::CallWindowProcW(superProc_, hwnd_, msg, wParam, lParam);
     return ::DefWindowProcW(hwnd_, msg, wParam, lParam);

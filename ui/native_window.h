@@ -28,7 +28,6 @@ public:
     BOOL PostMessageW(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
     DWORD ModifyStyle(DWORD remove, DWORD add);
     DWORD ModifyStyleEx(DWORD remove, DWORD add);
-    void ResizeClient(int cx, int cy);
 
     // In slot order: class name, superclass, class style, dispatch, final
     // message, destructor.

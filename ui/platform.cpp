@@ -16,9 +16,6 @@ OptionalApis LoadApis() {
     apis.getDpiForSystem = Load<OptionalApis::GetDpiForSystemFn>(user, "GetDpiForSystem");
     apis.setProcessDpiAwarenessContext =
         Load<OptionalApis::SetProcessDpiAwarenessContextFn>(user, "SetProcessDpiAwarenessContext");
-    // shcore stays loaded for the life of the process once asked for.
-    HMODULE shcore = ::LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    apis.getDpiForMonitor = Load<OptionalApis::GetDpiForMonitorFn>(shcore, "GetDpiForMonitor");
     return apis;
 }
 
@@ -55,27 +52,14 @@ UINT DpiForWindow(HWND hwnd) {
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
-UINT DpiForPoint(POINT pt) {
-    const auto& apis = Apis();
-    if (apis.getDpiForMonitor != nullptr) {
-        UINT x = 0, y = 0;
-        HMONITOR monitor = ::MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST);
-        if (SUCCEEDED(apis.getDpiForMonitor(monitor, 0 /* effective */, &x, &y)) && y != 0) return y;
-    }
-    return DpiForWindow(nullptr);
-}
-
-static RECT WorkAreaOfMonitor(HMONITOR monitor) {
+RECT WorkAreaAt(POINT pt) {
     MONITORINFO info = {};
     info.cbSize = sizeof(info);
+    HMONITOR monitor = ::MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST);
     if (monitor != nullptr && ::GetMonitorInfoW(monitor, &info)) return info.rcWork;
     RECT rc = {};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &rc, 0);
     return rc;
 }
-
-RECT WorkAreaAt(POINT pt) { return WorkAreaOfMonitor(::MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST)); }
-
-RECT WorkAreaOf(HWND hwnd) { return WorkAreaOfMonitor(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST)); }
 
 }  // namespace ui

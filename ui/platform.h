@@ -10,12 +10,10 @@ struct OptionalApis {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
     using GetDpiForSystemFn = UINT(WINAPI*)();
     using SetProcessDpiAwarenessContextFn = BOOL(WINAPI*)(HANDLE);
-    using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
 
     GetDpiForWindowFn getDpiForWindow = nullptr;
     GetDpiForSystemFn getDpiForSystem = nullptr;
     SetProcessDpiAwarenessContextFn setProcessDpiAwarenessContext = nullptr;
-    GetDpiForMonitorFn getDpiForMonitor = nullptr;
 };
 
 const OptionalApis& Apis();
@@ -26,13 +24,11 @@ void EnableDpiAwareness();
 
 // The DPI a window is shown at (96 when nothing better is known).
 UINT DpiForWindow(HWND hwnd);
-UINT DpiForPoint(POINT pt);
 
 inline int ScaleBy(int value, UINT dpi) { return dpi == 96 ? value : ::MulDiv(value, static_cast<int>(dpi), 96); }
 inline int UnscaleBy(int value, UINT dpi) { return dpi == 96 ? value : ::MulDiv(value, 96, static_cast<int>(dpi)); }
 
-// The work area of the monitor nearest to a point or window.
+// The work area of the monitor nearest to a point.
 RECT WorkAreaAt(POINT pt);
-RECT WorkAreaOf(HWND hwnd);
 
 }  // namespace ui

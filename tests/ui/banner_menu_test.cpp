@@ -1,13 +1,17 @@
 // The tip banner's geometry and lifetime, and the skin menus: placement,
 // disabled items, texts, and item clicks reaching the window that opened
-// the menu.
+// the menu. Both are followed through weak references while they delete
+// themselves.
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "tests/support/message_pump.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/controls.h"
 #include "ui/menu.h"
 #include "ui/notice_banner.h"
+#include "ui/window_ref.h"
 
 namespace {
 
@@ -20,6 +24,25 @@ using ui_test::PumpUntil;
 using ui_test::TestWindow;
 
 constexpr UINT kBannerClosed = 2055;
+
+// An owner that asks, when a banner's closing message reaches it, whether
+// the banner can still be reached.
+class Watcher : public TestWindow {
+public:
+    Watcher() : TestWindow(L"<Window size='120,60'><VerticalLayout/></Window>") {}
+    LRESULT HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled) override {
+        if (msg == kBannerClosed) {
+            ++closings;
+            reachableAtClosing = reach();
+        }
+        handled = false;
+        return 0;
+    }
+
+    std::function<bool()> reach;
+    int closings = 0;
+    bool reachableAtClosing = true;
+};
 
 class BannerTest : public ::testing::Test {
 protected:
@@ -145,6 +168,40 @@ TEST_F(BannerTest, AStripWithATimeClosesItselfAndReports) {
     EXPECT_FALSE(::IsWindow(hwnd_));
 }
 
+TEST_F(BannerTest, ARefToABannerThatClosedItselfIsNullBeforeItsClosingMessageArrives) {
+    Watcher watcher;
+    ASSERT_NE(watcher.Open(420, 100), nullptr);
+    NoticeBanner::SetTimeScalePercent(1);
+    ui::WindowRef<NoticeBanner> ref;
+    watcher.reach = [&] { return ref.Get() != nullptr; };
+    auto show = [&](UINT timeMs) {
+        auto* banner = new NoticeBanner(NoticeBanner::Action{0, kBannerClosed, watcher.GetHWND()});
+        hwnd_ = banner->InitNoticeWith(owner_->GetHWND(), L"网络连接已恢复", POINT{400, 300}, ui::kNoticeSimple,
+                                       0xFFFE7819, timeMs);
+        ref = banner;
+        return banner;
+    };
+
+    // By its timer.
+    NoticeBanner* banner = show(5000);
+    EXPECT_EQ(ref.Get(), banner);
+    EXPECT_TRUE(PumpUntil([&] { return watcher.closings == 1; }, 2000));
+    EXPECT_FALSE(watcher.reachableAtClosing);
+    EXPECT_EQ(ref.Get(), nullptr);
+    EXPECT_FALSE(::IsWindow(hwnd_));
+
+    // By a click; an update kept it the same banner until then.
+    banner = show(0);
+    banner->UpdateNoticeWith(L"请稍候", POINT{400, 300}, ui::kNoticeSimple, 0xFFFE7819, 0);
+    EXPECT_EQ(ref.Get(), banner);
+    const ui::WindowRef<NoticeBanner> copy = ref;
+    Click(hwnd_, POINT{5, 5});
+    EXPECT_TRUE(PumpUntil([&] { return watcher.closings == 2; }, 2000));
+    EXPECT_FALSE(watcher.reachableAtClosing);
+    EXPECT_EQ(ref.Get(), nullptr);
+    EXPECT_EQ(copy.Get(), nullptr);
+}
+
 TEST_F(BannerTest, EscapeClosesIt) {
     Show(L"大写锁定已打开", ui::kNoticeChatBox, 0);
     ::PostMessageW(hwnd_, WM_KEYDOWN, VK_ESCAPE, 1);
@@ -248,6 +305,53 @@ TEST_F(MenuTest, SetItemTextChangesOnlyExistingItems) {
     EXPECT_EQ(item->GetItemAt(0)->GetText(), L"登出账户");
     EXPECT_FALSE(menu->SetItemText(L"menu_cut", L"x"));  // not in this menu
     CloseMenu();
+}
+
+TEST_F(MenuTest, ARefGivesTheOpenMenuUntilItHasDeletedItself) {
+    UIMenu* menu = Open(L"menu_main_panel_main.xml", POINT{100, 100}, 0);
+    ui::WindowRef<UIMenu> ref(menu);
+    const ui::WindowRef<UIMenu> copy = ref;
+    ASSERT_EQ(ref.Get(), menu);
+    EXPECT_TRUE(ref);
+    EXPECT_TRUE(ref.Get()->SetItemText(L"menu_log_action", L"登录"));
+    ui::WindowRef<UIMenu> dropped(menu);
+    dropped.Reset();
+    EXPECT_EQ(dropped.Get(), nullptr);
+    EXPECT_EQ(ref.Get(), menu);  // forgetting one reference leaves the menu alone
+
+    ref.Get()->Close(1);
+    EXPECT_EQ(ref.Get(), menu);  // until the posted request is handled
+    EXPECT_TRUE(PumpUntil([&] { return !ref; }, 2000));
+    EXPECT_FALSE(::IsWindow(hwnd_));
+    EXPECT_EQ(copy.Get(), nullptr);
+
+    UIMenu* next = Open(L"menu_tray.xml", POINT{100, 100}, 0);
+    ref = next;
+    EXPECT_EQ(ref.Get(), next);
+    CloseMenu();
+    EXPECT_EQ(ref.Get(), nullptr);
+}
+
+TEST_F(MenuTest, AMenuGoesWithItsOwnerWindowAndRefsToBothGiveNull) {
+    UIMenu* menu = Open(L"menu_edit.xml", POINT{100, 100}, 0);
+    ui::WindowRef<UIMenu> menuRef(menu);
+    ui::WindowRef<ui::PaintManager> ownerRef(&owner_->GetPaintManager());
+    EXPECT_EQ(ownerRef.Get(), &owner_->GetPaintManager());
+    owner_.reset();  // destroys the menu it owns first
+    EXPECT_EQ(menuRef.Get(), nullptr);
+    EXPECT_EQ(ownerRef.Get(), nullptr);
+    EXPECT_FALSE(::IsWindow(hwnd_));
+}
+
+TEST_F(MenuTest, AnItemClickReachesNoOwnerControlThatLeftItsTree) {
+    UIMenu* menu = Open(L"menu_edit.xml", POINT{100, 100}, 0);
+    ui::Control* button = owner_->Find(L"BtnMenu");
+    ASSERT_TRUE(static_cast<ui::Container*>(button->GetParent())->Remove(button));
+    ui::Control* item = menu->GetPaintManager().FindControl(L"menu_copy");
+    Click(hwnd_, Center(item->GetPos()));
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd_); }, 2000));  // the click still closes the menu
+    PumpFor(100);
+    EXPECT_TRUE(owner_->Of(L"menu_copy").empty());
 }
 
 TEST_F(MenuTest, EscapeClosesItAndAMenuWithoutOwnerDoesNothing) {

@@ -2,6 +2,7 @@
 // the inherited keys, focus moves, hit testing and the window outline.
 #include <gtest/gtest.h>
 
+#include "shell/com_ptr.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/browser.h"
 #include "ui/controls.h"
@@ -264,8 +265,11 @@ TEST(Browser, CreationFailsCleanlyWithoutAnHtmlEngine) {
         ASSERT_NE(browser, nullptr);
         ui::BrowserEventHandler handler;
         browser->SetWebBrowserEventHandler(&handler);
-        if (IWebBrowser2* web = browser->GetIWebBrowser2()) web->Release();
-        browser->Navigate(L"about:blank");
+        PumpUntil([&] { return browser->IsCreated(); }, 200);  // the creation timer has run
+        shell::ComPtr<IWebBrowser2> web;
+        web.Attach(browser->GetIWebBrowser2());
+        EXPECT_EQ(static_cast<bool>(web), browser->IsCreated());
+        EXPECT_EQ(browser->Navigate(L"about:blank"), browser->IsCreated());
         PumpFor(200);
     }
     ::OleUninitialize();
