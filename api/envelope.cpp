@@ -5,7 +5,7 @@
 
 #include "api/program_version.h"
 #include "api/server_clock.h"
-#include "api/text_cipher.h"
+#include "shell/text_cipher.h"
 #include "api/unescape.h"
 #include "shell/service_config.h"
 #include "shell/text.h"

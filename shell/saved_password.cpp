@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "api/text_cipher.h"
+#include "shell/text_cipher.h"
 #include "shell/app_settings.h"
 #include "shell/unique_handle.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "api/text_cipher.h"
+#include "shell/text_cipher.h"
 #include "shell/app_settings.h"
 #include "tests/support/paths.h"
 #include "tests/support/inspect.h"

@@ -1,4 +1,4 @@
-#include "api/text_cipher.h"
+#include "shell/text_cipher.h"
 
 #include <windows.h>
 #include <wincrypt.h>
@@ -34,10 +34,8 @@ void TraceLastError(const char* what) {
 class DesKey {
 public:
     bool Open() {
-        if (!::CryptAcquireContextW(provider_.put(), nullptr, MS_DEF_PROV_W, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
-            TraceLastError("CryptAcquireContext");
-            return false;
-        }
+        provider_ = shell::OpenCryptoProvider();
+        if (!provider_) return false;
         DesKeyBlob blob = {};
         blob.header.bType = PLAINTEXTKEYBLOB;
         blob.header.bVersion = CUR_BLOB_VERSION;
@@ -71,6 +69,15 @@ int HexValue(char c) {
 }
 
 }  // namespace
+
+shell::UniqueCryptProv shell::OpenCryptoProvider() {
+    UniqueCryptProv provider;
+    if (!::CryptAcquireContextW(provider.put(), nullptr, MS_DEF_PROV_W, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+        TraceLastError("CryptAcquireContext");
+        provider.reset();
+    }
+    return provider;
+}
 
 std::string EncryptText(const std::string& plain) {
     if (plain.empty() || plain.size() > kMaxInput) return {};
