@@ -12,8 +12,8 @@
 
 #include "net/reachability.h"
 #include "panels/browser_navigator.h"
+#include "panels/login_credentials.h"
 #include "panels/tray_icon.h"
-#include "shell/saved_password.h"
 #include "ui/skin_window.h"
 
 class LoginBusi;

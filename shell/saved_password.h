@@ -1,5 +1,4 @@
-// The kept password ("info.db") and the rules that keep the saved name,
-// password and the "KeepPSW"/"AutoLogin" flags consistent.
+// The kept password ("info.db"): written twice enciphered and scrambled.
 #pragma once
 
 #include <string>
@@ -18,24 +17,3 @@ bool LoadSavedPassword(const AppSettings& settings, std::wstring& password);
 // The file's bytes for a password, and back (exposed for tests).
 std::string ScramblePassword(const std::wstring& password);
 std::wstring UnscramblePassword(std::string bytes);
-
-// The login layer's four credential controls, as the main window sees them.
-struct CredentialBoxes {
-    std::wstring userName;  // "EditUsername"
-    std::wstring password;  // "EditPassword"
-    bool keep = false;      // "OptionSavePSW"
-    bool autoLogin = false; // "OptionAutoLogin"
-};
-
-// At start: fills the boxes from "config.ini" and "info.db".
-void LoadStartCredentials(AppSettings& settings, CredentialBoxes& boxes);
-// The options are coupled: auto implies keep, clearing keep clears auto.
-void SetAutoOption(CredentialBoxes& boxes, bool selected);
-void SetKeepOption(CredentialBoxes& boxes, bool selected);
-// After a successful login.
-void StoreLoginCredentials(AppSettings& settings, const CredentialBoxes& boxes);
-// The user hid the login layer while no login ran. Returns true when the
-// password box must be emptied and the focus put into the name box.
-bool HideLoginLayerCredentials(AppSettings& settings, CredentialBoxes& boxes);
-// At shutdown: only file values change, never the flags in memory.
-void ShutdownCredentials(const AppSettings& settings, const CredentialBoxes& boxes);
