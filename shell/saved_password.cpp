@@ -61,8 +61,10 @@ bool LoadSavedPassword(const AppSettings& settings, std::wstring& password) {
     if (!::ReadFile(file.get(), &bytes[0], kMaxFileBytes, &got, nullptr)) return false;
     bytes.resize(got);
     if (bytes.size() < 2) return false;
-    // A file that does not decrypt reads as the empty password, still "read".
-    password = UnscramblePassword(std::move(bytes));
+    // A damaged file (it does not decipher) holds no password.
+    std::wstring read = UnscramblePassword(std::move(bytes));
+    if (read.empty()) return false;
+    password = std::move(read);
     return true;
 }
 

@@ -8,7 +8,8 @@ class AppSettings;
 // Writes "info.db" for the text; true when a non-empty text was written.
 // The empty text empties the file.
 bool SavePassword(const std::wstring& password);
-// True when a non-empty password was read; `password` is left alone otherwise.
+// True when a non-empty password was read. A missing, empty or damaged file
+// (one that does not decipher) gives false and leaves `password` alone.
 bool LoadSavedPassword(std::wstring& password);
 // The same against explicit settings (tests).
 bool SavePassword(const AppSettings& settings, const std::wstring& password);

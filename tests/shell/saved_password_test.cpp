@@ -60,20 +60,41 @@ TEST_F(SavedPasswordTest, EmptyPasswordEmptiesTheFile) {
 }
 
 TEST_F(SavedPasswordTest, DamagedOrMissingFiles) {
+    // Missing: nothing read, and reading does not create the file.
     std::wstring read = L"unchanged";
-    EXPECT_FALSE(LoadSavedPassword(s, read));  // missing
+    EXPECT_FALSE(LoadSavedPassword(s, read));
     EXPECT_EQ(L"unchanged", read);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(s.passwordPath.c_str()));
 
+    // Damaged: nothing read either (never an empty password reported as
+    // read), and the file is left as it was.
+    const std::string real = ScramblePassword(L"secret");
+    std::string onceEnciphered;
+    for (wchar_t c : EncryptTextW(L"secret")) {
+        onceEnciphered.push_back(static_cast<char>(c & 0xFF));
+        onceEnciphered.push_back(static_cast<char>(c >> 8));
+    }
+    for (size_t i = 0; i < onceEnciphered.size(); i += 4) {
+        onceEnciphered[i] = static_cast<char>(onceEnciphered[i] ^ 0x5A);  // the file's mask
+    }
     for (const std::string& junk : {std::string("garbage bytes that are not hex!!"), std::string(20000, '\x7f'),
-                                    std::string("\x01")}) {
+                                    std::string("\x01"), real.substr(0, real.size() / 2), onceEnciphered}) {
+        SCOPED_TRACE(junk.size());
         HANDLE f = ::CreateFileW(s.passwordPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, f);
         DWORD w = 0;
         ::WriteFile(f, junk.data(), static_cast<DWORD>(junk.size()), &w, nullptr);
         ::CloseHandle(f);
         read = L"unchanged";
-        LoadSavedPassword(s, read);
-        EXPECT_TRUE(read.empty() || read == L"unchanged") << junk.size();
+        EXPECT_FALSE(LoadSavedPassword(s, read));
+        EXPECT_EQ(L"unchanged", read);
+        EXPECT_EQ(junk, FileBytes());
     }
+
+    // A damaged file is simply written over by the next save.
+    ASSERT_TRUE(SavePassword(s, L"secret"));
+    EXPECT_TRUE(LoadSavedPassword(s, read));
+    EXPECT_EQ(L"secret", read);
 }
 
 }  // namespace
