@@ -10,7 +10,6 @@
 class TrayIcon {
 public:
     static constexpr UINT kId = 129;
-    static constexpr UINT kCallbackMessage = 2049;
     static constexpr UINT kSignedOutIcon = 129;
     static constexpr UINT kSignedInIcon = 130;
 

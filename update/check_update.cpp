@@ -7,6 +7,7 @@
 #include "api/envelope.h"
 #include "api/program_version.h"
 #include "shell/app_settings.h"
+#include "shell/messages.h"
 #include "shell/service_config.h"
 #include "shell/text.h"
 #include "shell/unique_handle.h"
@@ -64,7 +65,7 @@ std::wstring CheckUpdate::CommandLine(bool install) const {
     if (install) {
         line += L" -u \"" + ClientPath() + L"\"";
     } else {
-        line += shell::FormatW(L" -c %u", kPackageReadyMessage);
+        line += shell::FormatW(L" -c %u", msg::kUpdatePackageReady);
     }
     return line;
 }
