@@ -62,7 +62,7 @@ public:
     };
 
     static constexpr wchar_t kTitle[] = L"云帆商务台";
-    static constexpr DWORD kStyle = 0x10CF0000;
+    static constexpr DWORD kStyle = WS_VISIBLE | WS_OVERLAPPEDWINDOW;
 
     MainPanel();
     ~MainPanel() override;

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "shell/resource_ids.h"
 #include "shell/unique_handle.h"
 #include "ui/markup.h"
 #include "ui/zip_reader.h"
@@ -168,7 +169,7 @@ bool SkinStore::ReadFile(const std::wstring& name, std::string* bytes, std::wstr
 const std::string* SkinStore::LoadPackedSkin(HINSTANCE instance, std::wstring* error) {
     Store& s = S();
     if (s.packed) return s.packed.get();
-    HRSRC res = ::FindResourceW(instance, MAKEINTRESOURCEW(131), L"ZIPRES");
+    HRSRC res = ::FindResourceW(instance, MAKEINTRESOURCEW(IDR_SKIN_ARCHIVE), L"ZIPRES");
     HGLOBAL block = res ? ::LoadResource(instance, res) : nullptr;
     const void* data = block ? ::LockResource(block) : nullptr;
     DWORD size = res ? ::SizeofResource(instance, res) : 0;

@@ -45,7 +45,7 @@ CheckUpdate::CheckUpdate() : updaterPath_(Settings().DataFilePath(L"update\\upda
 }
 
 HttpRequestHeader CheckUpdate::Get(const wchar_t* path) const {
-    HttpRequestHeader h(0, Service().port);
+    HttpRequestHeader h(HttpRequestHeader::kGet, Service().port);
     h.url = Service().WebOrigin() + path;
     return h;
 }
