@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "shell/module_path.h"
 #include "shell/resource_ids.h"
 #include "shell/unique_handle.h"
 #include "ui/markup.h"
@@ -71,9 +72,7 @@ void SkinStore::SetInstance(HINSTANCE instance) { S().instance = instance; }
 HINSTANCE SkinStore::GetInstance() { return S().instance ? S().instance : ::GetModuleHandleW(nullptr); }
 
 std::wstring SkinStore::GetInstancePath() {
-    wchar_t path[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameW(GetInstance(), path, MAX_PATH);
-    std::wstring out(path, n);
+    std::wstring out = shell::ModulePath(GetInstance());
     size_t slash = out.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : out.substr(0, slash + 1);
 }
