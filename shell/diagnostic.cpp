@@ -2,7 +2,12 @@
 
 namespace shell {
 
-void Diagnostic(const std::wstring& line) { ::OutputDebugStringW((line + L"\n").c_str()); }
+void Diagnostic(const wchar_t* line) noexcept {
+    ::OutputDebugStringW(line);
+    ::OutputDebugStringW(L"\n");
+}
+
+void Diagnostic(const std::wstring& line) noexcept { Diagnostic(line.c_str()); }
 
 void DiagnosticError(const wchar_t* what, DWORD error) {
     Diagnostic(std::wstring(what) + L" failed (" + std::to_wstring(error) + L"): " + SystemErrorText(error));

@@ -8,8 +8,10 @@
 
 namespace shell {
 
-// Writes one line (the line break is added).
-void Diagnostic(const std::wstring& line);
+// Writes one line (the line break is added). Allocates nothing, so it is
+// safe in a handler of any exception.
+void Diagnostic(const wchar_t* line) noexcept;
+void Diagnostic(const std::wstring& line) noexcept;
 // "<what> failed (<error>): <system's text for the error>".
 void DiagnosticError(const wchar_t* what, DWORD error);
 // The system's text for an error code, without the closing line break;
