@@ -5,7 +5,7 @@
 
 #include "api/program_version.h"
 #include "api/server_clock.h"
-#include "api/text_cipher.h"
+#include "shell/text_cipher.h"
 #include "api/unescape.h"
 #include "shell/service_config.h"
 #include "shell/text.h"
@@ -44,7 +44,7 @@ std::string SignedForm(const Json::Value& document) {
 }
 
 HttpRequestHeader ApiRequest(const char* action, const Json::Value& document) {
-    HttpRequestHeader header(1, Service().port);
+    HttpRequestHeader header(HttpRequestHeader::kPost, Service().port);
     header.url = ApiUrl(action);
     header.extraHeaders = L"Content-Type: application/x-www-form-urlencoded\r\n";
     header.body = SignedForm(document);
@@ -53,7 +53,7 @@ HttpRequestHeader ApiRequest(const char* action, const Json::Value& document) {
 }
 
 HttpRequestHeader GetTimeRequest() {
-    HttpRequestHeader header(0, Service().port);
+    HttpRequestHeader header(HttpRequestHeader::kGet, Service().port);
     header.url = ApiUrl("get_time");
     header.maxBody = kMaxReplyBytes;
     return header;

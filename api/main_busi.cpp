@@ -50,7 +50,7 @@ std::string MainBusi::AvatarPath(uint32_t uid) {
 }
 
 void MainBusi::DownloadAvatar() {
-    HttpRequestHeader h(0, Service().port);
+    HttpRequestHeader h(HttpRequestHeader::kGet, Service().port);
     h.url = Service().WebOrigin() + shell::AnsiToWide(AvatarPath(Settings().uid));
     h.maxBody = kMaxAvatarBytes;
     avatarId_ = StartRequest(h);
@@ -75,7 +75,7 @@ void MainBusi::CancelWebLogin() {
 }
 
 void MainBusi::SendWebLogin() {
-    HttpRequestHeader h(1, Service().port);
+    HttpRequestHeader h(HttpRequestHeader::kPost, Service().port);
     h.url = Service().WebOrigin() + L"/login/cardpage/dologin";
     h.extraHeaders = L"Content-Type: application/x-www-form-urlencoded\r\nConnection:Keep-Alive";
     h.body = WebLoginForm(Settings().userName, Settings().password);

@@ -1,7 +1,7 @@
 #include "api/open_url_syn_login.h"
 
 #include "api/envelope.h"
-#include "api/md5.h"
+#include "shell/md5.h"
 #include "api/pc_code.h"
 #include "net/shell_open.h"
 #include "shell/app_settings.h"

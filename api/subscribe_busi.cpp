@@ -8,15 +8,14 @@
 #include "api/server_clock.h"
 #include "shell/app_settings.h"
 #include "shell/messages.h"
+#include "shell/resource_ids.h"
 #include "shell/system_api.h"
 #include "shell/text.h"
 
 namespace {
 
-constexpr int kSoundResource = 134;
-
 void PlayPackagedSound() {
-    shell::PlaySoundResource(kSoundResource, ::GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC | SND_NODEFAULT);
+    shell::PlaySoundResource(IDR_NOTIFY_SOUND, ::GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC | SND_NODEFAULT);
 }
 
 SubscribeBusi::SoundFn g_sound = &PlayPackagedSound;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "net/http_request_header.h"
 #include "shell/text.h"
 #include "shell/unique_handle.h"
 
@@ -41,7 +42,7 @@ HRESULT DownloadToFile(const std::wstring& host, const std::wstring& path, const
     shell::UniqueInternet connection(
         ::InternetConnectW(session.get(), host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return E_FAIL;
-    shell::UniqueInternet request(::HttpOpenRequestW(connection.get(), L"GET", path.c_str(), nullptr, nullptr,
+    shell::UniqueInternet request(::HttpOpenRequestW(connection.get(), http::kGet, path.c_str(), nullptr, nullptr,
                                                      nullptr, INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RELOAD,
                                                      0));
     if (!request || !::HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) return E_FAIL;
@@ -113,7 +114,7 @@ bool PostFormSync(const std::wstring& url, const std::wstring& body, std::wstrin
     shell::UniqueInternet connection(
         ::InternetConnectW(session.get(), host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return false;
-    shell::UniqueInternet request(::HttpOpenRequestW(connection.get(), L"POST", path, nullptr, nullptr, nullptr,
+    shell::UniqueInternet request(::HttpOpenRequestW(connection.get(), http::kPost, path, nullptr, nullptr, nullptr,
                                                      INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_RELOAD, 0));
     if (!request) return false;
     std::string form = shell::WideToAnsi(body);

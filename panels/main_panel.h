@@ -12,8 +12,8 @@
 
 #include "net/reachability.h"
 #include "panels/browser_navigator.h"
+#include "panels/login_credentials.h"
 #include "panels/tray_icon.h"
-#include "shell/saved_password.h"
 #include "ui/skin_window.h"
 
 class LoginBusi;
@@ -62,7 +62,7 @@ public:
     };
 
     static constexpr wchar_t kTitle[] = L"云帆商务台";
-    static constexpr DWORD kStyle = 0x10CF0000;
+    static constexpr DWORD kStyle = WS_VISIBLE | WS_OVERLAPPEDWINDOW;
 
     MainPanel();
     ~MainPanel() override;

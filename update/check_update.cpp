@@ -2,11 +2,11 @@
 
 #include <shlobj.h>
 
-#include <vector>
-
 #include "api/envelope.h"
 #include "api/program_version.h"
 #include "shell/app_settings.h"
+#include "shell/messages.h"
+#include "shell/module_path.h"
 #include "shell/service_config.h"
 #include "shell/text.h"
 #include "shell/unique_handle.h"
@@ -19,12 +19,6 @@ const char kVersionPrefix[] = "lastVersion=";
 constexpr uint32_t kMaxUpdaterBytes = 64u * 1024 * 1024;
 // The version page is one line.
 constexpr uint32_t kMaxVersionPage = 64u * 1024;
-
-std::wstring ClientPath() {
-    std::vector<wchar_t> buf(32768);
-    DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    return std::wstring(buf.data(), n);
-}
 
 bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -44,7 +38,7 @@ CheckUpdate::CheckUpdate() : updaterPath_(Settings().DataFilePath(L"update\\upda
 }
 
 HttpRequestHeader CheckUpdate::Get(const wchar_t* path) const {
-    HttpRequestHeader h(0, Service().port);
+    HttpRequestHeader h(HttpRequestHeader::kGet, Service().port);
     h.url = Service().WebOrigin() + path;
     return h;
 }
@@ -62,9 +56,9 @@ bool CheckUpdate::CheckPendingUpdate() {
 std::wstring CheckUpdate::CommandLine(bool install) const {
     std::wstring line = L"\"" + updaterPath_ + L"\"";
     if (install) {
-        line += L" -u \"" + ClientPath() + L"\"";
+        line += L" -u \"" + shell::ModulePath() + L"\"";
     } else {
-        line += shell::FormatW(L" -c %u", kPackageReadyMessage);
+        line += shell::FormatW(L" -c %u", msg::kUpdatePackageReady);
     }
     return line;
 }

@@ -9,9 +9,6 @@
 
 class CheckUpdate : public FCHttpRequestManager {
 public:
-    // The main window's message for "a package is ready", passed to the updater.
-    static constexpr unsigned kPackageReadyMessage = 2198;
-
     // Records the client's version under "Software\tavo".
     CheckUpdate();
 

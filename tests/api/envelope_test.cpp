@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "api/program_version.h"
-#include "api/text_cipher.h"
+#include "shell/text_cipher.h"
 #include "shell/text.h"
 #include "tests/support/recording_manager.h"
 #include "tests/support/standin.h"

@@ -1,6 +1,6 @@
 #include "api/open_url_syn_login.h"
 
-#include "api/md5.h"
+#include "shell/md5.h"
 #include "api/pc_code.h"
 #include "api/server_clock.h"
 #include "net/shell_open.h"
