@@ -7,6 +7,8 @@
 
 #include <json/json.h>
 
+#include <cstdint>
+
 #include "net/periodic_worker.h"
 #include "net/request_manager.h"
 
@@ -23,6 +25,7 @@ public:
     void StopPolling();
     void RequestProvinceList();
     void SendProvinceList();
+    // Does nothing while the previous poll is still out.
     void RequestNewInquiryCount();
 
     int NewInquiryTotal() const { return newInquiries_; }
@@ -45,5 +48,7 @@ private:
     int sendListId_ = -1;
     int getListId_ = -1;
     int countId_ = -1;
+    bool countInFlight_ = false;
+    int64_t countUntil_ = 0;  // the "time" the poll in flight asked up to
     int newInquiries_ = 0;
 };
