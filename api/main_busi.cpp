@@ -179,12 +179,14 @@ void MainBusi::OnRequestFinished(FCHttpRequest& request) {
 void MainBusi::ReadTimeReply(const std::string& body) {
     api::Reply reply;
     std::string t;
-    if (!api::ReadReply(body, false, reply) || !reply.Usable() || !api::FirstString(reply.data, t)) {
+    // A reply that is no clock counts as a failed request: everything that
+    // waits for the clock would otherwise start on a wrong one.
+    if (!api::ReadReply(body, false, reply) || !reply.Usable() || !api::FirstString(reply.data, t) ||
+        !SetServerTime(shell::ReadDecimal64(t))) {
         Schedule(timeRetry_);
         return;
     }
     timeRetry_.delay = timeRetry_.first;
-    SetServerTime(shell::ReadDecimal64(t));
     ::PostMessageW(owner_, msg::kServerTimeSet, 0, 0);
 }
 

@@ -44,6 +44,32 @@ TEST_F(MainBusiTest, AFailedClockRequestIsSentAgain) {
     EXPECT_EQ(3u, Received("get_time").size());
 }
 
+TEST_F(MainBusiTest, AnImplausibleClockIsAFailedRequest) {
+    testing_support::FakeClock clock(5000);
+    Json::Value state;
+    state["now"] = 1700000000;
+    state["freeze"] = true;
+    standin.SetState(state);
+    busi.SetTimeRetryRange(100, 150);
+    for (const char* bad : {"abc", "-1", "0", "9223372036854775807", "9223372036854775808", "-9223372036854775808"}) {
+        owner.Clear();
+        standin.Clear();
+        Settings().serverTimeAtSync = Settings().localTimeAtSync = 0;
+        Json::Value rule;
+        rule["action"] = "get_time";
+        rule["document"] = Document("1", Strings({bad}));
+        rule["times"] = 1;
+        standin.Reply(rule);
+        busi.SyncServerTime();
+        // The clock is asked for again, and only the plausible answer counts.
+        ASSERT_TRUE(owner.WaitFor(msg::kServerTimeSet, 1, 5000)) << bad;
+        Settle(busi);
+        EXPECT_EQ(1u, owner.Count(msg::kServerTimeSet)) << bad;
+        EXPECT_EQ(2u, Received("get_time").size()) << bad;
+        EXPECT_EQ(1700000000, ServerNow()) << bad;
+    }
+}
+
 TEST_F(MainBusiTest, AvatarFoldersAndSaving) {
     EXPECT_EQ("/uploads/photos/0/s_0.png", MainBusi::AvatarPath(0));
     EXPECT_EQ("/uploads/photos/1/s_1000.png", MainBusi::AvatarPath(1000));
