@@ -202,8 +202,9 @@ void MainBusi::ReadCountsReply(const std::string& body) {
     if (!api::ReadReply(body, false, reply) || !reply.Usable()) return;
     AppSettings& s = Settings();
     std::string text;
-    if (api::StringMember(reply.data, "total", text)) s.totalPosts = shell::ReadDecimal(text);
-    if (api::StringMember(reply.data, "today", text)) s.todayPosts = shell::ReadDecimal(text);
+    // Counts are never below zero, whatever the service says.
+    if (api::StringMember(reply.data, "total", text)) s.totalPosts = std::max(0, shell::ReadDecimal(text));
+    if (api::StringMember(reply.data, "today", text)) s.todayPosts = std::max(0, shell::ReadDecimal(text));
     ::PostMessageW(owner_, msg::kPostCountsStored, 0, 0);
 }
 

@@ -133,6 +133,18 @@ TEST_F(MainBusiTest, CountsWithOnlyATotal) {
     EXPECT_EQ(std::vector<std::string>{"time"}, doc.getMemberNames());
 }
 
+TEST_F(MainBusiTest, NegativeCountsAreStoredAsZero) {
+    Settings().totalPosts = Settings().todayPosts = 7;
+    Json::Value data;
+    data["total"] = "-12";
+    data["today"] = "-2147483648";
+    ReplyDocument("get_sq_num", Document("1", data));
+    busi.GetPostCounts();
+    ASSERT_TRUE(owner.WaitFor(msg::kPostCountsStored));
+    EXPECT_EQ(0, Settings().totalPosts);
+    EXPECT_EQ(0, Settings().todayPosts);
+}
+
 TEST_F(MainBusiTest, LoginLogReports) {
     Settings().uid = 12345;
     busi.ReportStartup();
