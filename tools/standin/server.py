@@ -198,13 +198,15 @@ class Registry:
 # --- request records ------------------------------------------------------
 
 def decrypt_sign(sign):
-    """(plaintext, document) of a sign field, or (None, None)."""
+    """(plaintext, document, member bytes) of a sign field, or Nones."""
     if sign is None:
-        return None, None
+        return None, None, None
     try:
-        return envelope.decode_request(envelope.decrypt_hex(sign))
+        plain = envelope.decrypt_hex(sign)
     except envelope.CipherError:
-        return None, None
+        return None, None, None
+    text, document = envelope.decode_request(plain)
+    return text, document, envelope.member_bytes(plain)
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -314,7 +316,8 @@ class Handler(BaseHTTPRequestHandler):
         form = web.parse_form(body) if body else {}
         args = web.parse_form(query.encode("latin-1", "replace")) \
             if query else {}
-        plaintext, document = decrypt_sign(form.get("sign", args.get("sign")))
+        plaintext, document, member_hex = decrypt_sign(
+            form.get("sign", args.get("sign")))
         inst.log({
             "method": self.command, "path": path, "query": query,
             "action": action,
@@ -322,6 +325,7 @@ class Handler(BaseHTTPRequestHandler):
             "body": body.decode("latin-1"), "body_hex": body.hex(),
             "form": form or None, "args": args or None,
             "document": document, "plaintext": plaintext,
+            "member_hex": member_hex,
             "time": time.time(),
         })
         keys = []
