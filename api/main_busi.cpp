@@ -137,13 +137,14 @@ Json::Value MainBusi::LoginLogDocument(const char* action) {
 }
 
 int MainBusi::StartLoginLog(const char* action) {
-    return StartRequest(api::ApiRequest("login_log", LoginLogDocument(action)));
+    return StartRequest(api::ApiRequest("login_log", LoginLogDocument(action), {"pccode"}));
 }
 
 bool MainBusi::SendLoginLogNow(const char* action) {
     std::wstring reply;
-    return PostFormSync(api::ApiUrl("login_log"), shell::AnsiToWide(api::SignedForm(LoginLogDocument(action))),
-                        &reply, Service().port);
+    return PostFormSync(api::ApiUrl("login_log"),
+                        shell::AnsiToWide(api::SignedForm(LoginLogDocument(action), {"pccode"})), &reply,
+                        Service().port);
 }
 
 void MainBusi::ReportStartup() { startupLogId_ = StartLoginLog("startup"); }

@@ -36,8 +36,8 @@ void SubscribeBusi::StartPolling() {
 
 void SubscribeBusi::StopPolling() { poller_.Stop(); }
 
-int SubscribeBusi::Start(const char* action, Json::Value doc) {
-    return StartRequest(api::ApiRequest(action, doc));
+int SubscribeBusi::Start(const char* action, const Json::Value& doc, const api::AnsiMembers& ansi) {
+    return StartRequest(api::ApiRequest(action, doc, ansi));
 }
 
 void SubscribeBusi::RequestProvinceList() {
@@ -52,7 +52,7 @@ void SubscribeBusi::SendProvinceList() {
     doc["time"] = api::TimeText();
     doc["uid"] = api::UidText(Settings().uid);
     doc["prov_list"] = shell::WideToAnsi(Settings().provinceList);
-    sendListId_ = Start("add_sq_rss", doc);
+    sendListId_ = Start("add_sq_rss", doc, {"prov_list"});
 }
 
 void SubscribeBusi::RequestNewInquiryCount() {

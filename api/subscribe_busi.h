@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "api/envelope.h"
 #include "net/periodic_worker.h"
 #include "net/request_manager.h"
 
@@ -40,7 +41,7 @@ protected:
     void OnRequestFinished(FCHttpRequest& request) override;
 
 private:
-    int Start(const char* action, Json::Value doc);
+    int Start(const char* action, const Json::Value& doc, const api::AnsiMembers& ansi = {});
 
     HWND owner_;
     PeriodicWorker poller_;
