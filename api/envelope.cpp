@@ -21,6 +21,13 @@
 
 namespace api {
 
+namespace {
+DWORD g_timeLimit = kDefaultRequestTimeLimitMs;
+}
+
+DWORD RequestTimeLimit() { return g_timeLimit; }
+void SetRequestTimeLimit(DWORD ms) { g_timeLimit = ms != 0 ? ms : kDefaultRequestTimeLimitMs; }
+
 std::wstring ApiBaseUrl() { return Service().ServiceOrigin() + L"/rovavoda.php/rovavoda/api/"; }
 
 std::wstring ApiUrl(const char* action) {
@@ -90,6 +97,7 @@ HttpRequestHeader ApiRequest(const char* action, const Json::Value& document, co
     header.extraHeaders = L"Content-Type: application/x-www-form-urlencoded\r\n";
     header.body = SignedForm(document, ansi);
     header.maxBody = kMaxReplyBytes;
+    header.timeout = RequestTimeLimit();
     return header;
 }
 
@@ -97,6 +105,7 @@ HttpRequestHeader GetTimeRequest() {
     HttpRequestHeader header(0, Service().port);
     header.url = ApiUrl("get_time");
     header.maxBody = kMaxReplyBytes;
+    header.timeout = RequestTimeLimit();
     return header;
 }
 

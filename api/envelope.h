@@ -15,6 +15,12 @@ namespace api {
 // No API reply is anywhere near this; a longer one is treated as failed.
 constexpr uint32_t kMaxReplyBytes = 4u * 1024 * 1024;
 
+// How long a request to the service may take before it counts as failed;
+// settable so tests can wait less (0 restores the default).
+constexpr DWORD kDefaultRequestTimeLimitMs = 30000;
+DWORD RequestTimeLimit();
+void SetRequestTimeLimit(DWORD ms);
+
 std::wstring ApiBaseUrl();
 std::wstring ApiUrl(const char* action);
 

@@ -53,6 +53,7 @@ void MainBusi::DownloadAvatar() {
     HttpRequestHeader h(0, Service().port);
     h.url = Service().WebOrigin() + shell::AnsiToWide(AvatarPath(Settings().uid));
     h.maxBody = kMaxAvatarBytes;
+    h.timeout = api::RequestTimeLimit();
     avatarId_ = StartRequest(h);
 }
 
@@ -80,6 +81,7 @@ void MainBusi::SendWebLogin() {
     h.extraHeaders = L"Content-Type: application/x-www-form-urlencoded\r\nConnection:Keep-Alive";
     h.body = WebLoginForm(Settings().userName, Settings().password);
     h.maxBody = api::kMaxReplyBytes;
+    h.timeout = api::RequestTimeLimit();
     webLoginId_ = StartRequest(h);
 }
 
@@ -153,14 +155,20 @@ void MainBusi::ReportLogin() { loginLogId_ = StartLoginLog("login"); }
 bool MainBusi::ReportLogout() { return SendLoginLogNow("logout"); }
 bool MainBusi::ReportExit() { return SendLoginLogNow("exit"); }
 
+void MainBusi::OnRequestFailed(int id) {
+    // Without the clock nothing else starts (the automatic login waits for
+    // it); without the web login the pages show signed out.
+    if (id == webLoginId_) Schedule(webLoginRetry_);
+    if (id == timeId_) Schedule(timeRetry_);
+}
+
+void MainBusi::OnRequestTimeout(FCHttpRequest& request) { OnRequestFailed(request.Id()); }
+
 void MainBusi::OnRequestFinished(FCHttpRequest& request) {
     const int id = request.Id();
     std::string body;
     if (!api::TakeAcceptedBody(request, body)) {
-        // Without the clock nothing else starts (the automatic login waits
-        // for it); without the web login the pages show signed out.
-        if (id == webLoginId_) Schedule(webLoginRetry_);
-        if (id == timeId_) Schedule(timeRetry_);
+        OnRequestFailed(id);
         return;
     }
     if (id == timeId_) {

@@ -72,6 +72,10 @@ void SubscribeBusi::RequestNewInquiryCount() {
     countInFlight_ = true;
 }
 
+void SubscribeBusi::OnRequestTimeout(FCHttpRequest& request) {
+    if (request.Id() == countId_) countInFlight_ = false;
+}
+
 void SubscribeBusi::OnRequestFinished(FCHttpRequest& request) {
     const int id = request.Id();
     if (id == countId_) countInFlight_ = false;

@@ -39,6 +39,7 @@ public:
 
 protected:
     void OnRequestFinished(FCHttpRequest& request) override;
+    void OnRequestTimeout(FCHttpRequest& request) override;
 
 private:
     int Start(const char* action, const Json::Value& doc, const api::AnsiMembers& ansi = {});

@@ -19,6 +19,9 @@ const char kVersionPrefix[] = "lastVersion=";
 constexpr uint32_t kMaxUpdaterBytes = 64u * 1024 * 1024;
 // The version page is one line.
 constexpr uint32_t kMaxVersionPage = 64u * 1024;
+// The updater is far bigger than an API reply: it may take as long as
+// twenty of them (ten minutes).
+constexpr DWORD kUpdaterDownloadLimits = 20;
 
 std::wstring ClientPath() {
     std::vector<wchar_t> buf(32768);
@@ -55,6 +58,7 @@ bool CheckUpdate::CheckPendingUpdate() {
     }
     HttpRequestHeader h = Get(L"/soft/sq/update/update_app/update_exe_version.htm");
     h.maxBody = kMaxVersionPage;
+    h.timeout = api::RequestTimeLimit();
     versionId_ = StartRequest(h);
     return false;
 }
@@ -99,6 +103,12 @@ void CheckUpdate::OnRequestFinished(FCHttpRequest& request) {
     }
 }
 
+void CheckUpdate::OnRequestTimeout(FCHttpRequest& request) {
+    // A download that took too long counts as cut off: the updater in place
+    // is started; a version page that took too long is dropped.
+    if (request.Id() == downloadId_) LaunchUpdater(false);
+}
+
 void CheckUpdate::OnVersionReply(const std::string& body) {
     if (body.compare(0, sizeof(kVersionPrefix) - 1, kVersionPrefix) == 0) {
         latestVersion_ = body.substr(sizeof(kVersionPrefix) - 1);
@@ -112,6 +122,7 @@ void CheckUpdate::OnVersionReply(const std::string& body) {
     }
     HttpRequestHeader h = Get(L"/soft/sq/update/update_app/update.exe");
     h.maxBody = kMaxUpdaterBytes;
+    h.timeout = api::RequestTimeLimit() * kUpdaterDownloadLimits;
     downloadId_ = StartRequest(h);
 }
 

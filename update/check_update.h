@@ -31,6 +31,7 @@ public:
 
 protected:
     void OnRequestFinished(FCHttpRequest& request) override;
+    void OnRequestTimeout(FCHttpRequest& request) override;
 
 private:
     void OnVersionReply(const std::string& body);

@@ -67,6 +67,20 @@ TEST_F(LoginBusiTest, NoUsableAnswerIsReportedAsNetworkFailure) {
     EXPECT_EQ(0u, Settings().uid);
 }
 
+TEST_F(LoginBusiTest, AHungLoginEndsAsANetworkFailureAtItsLimit) {
+    api::SetRequestTimeLimit(500);
+    FaultAction("login", "hang");
+    const ULONGLONG start = ::GetTickCount64();
+    busi.Login(L"demo", L"demo123");
+    ASSERT_TRUE(owner.WaitFor(msg::kLoginResult, 1, 10000));
+    EXPECT_LT(::GetTickCount64() - start, 8000u);
+    auto got = owner.Of(msg::kLoginResult);
+    EXPECT_EQ(0u, got[0].wParam);
+    EXPECT_EQ(0, got[0].lParam);
+    Settle(busi);
+    EXPECT_EQ(1u, owner.Count(msg::kLoginResult));
+}
+
 TEST_F(LoginBusiTest, UnusableRepliesEndTheWaitAsAFailure) {
     const Json::Value cases[] = {
         Document("0", Strings({"3"})),                 // a positive code

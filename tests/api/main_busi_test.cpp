@@ -44,6 +44,28 @@ TEST_F(MainBusiTest, AFailedClockRequestIsSentAgain) {
     EXPECT_EQ(3u, Received("get_time").size());
 }
 
+TEST_F(MainBusiTest, AHungClockRequestIsSentAgainAtItsLimit) {
+    api::SetRequestTimeLimit(500);
+    busi.SetTimeRetryRange(100, 150);
+    Json::Value fault;
+    fault["action"] = "get_time";
+    fault["kind"] = "hang";
+    fault["times"] = 1;
+    standin.Fault(fault);
+    busi.SyncServerTime();
+    // Without the clock the automatic login never starts.
+    ASSERT_TRUE(owner.WaitFor(msg::kServerTimeSet, 1, 10000));
+    EXPECT_EQ(2u, Received("get_time").size());
+}
+
+TEST_F(MainBusiTest, EveryRequestCarriesATimeLimit) {
+    api::SetRequestTimeLimit(1234);
+    EXPECT_EQ(1234u, api::ApiRequest("get_sq_num", Json::Value()).timeout);
+    EXPECT_EQ(1234u, api::GetTimeRequest().timeout);
+    api::SetRequestTimeLimit(0);
+    EXPECT_EQ(api::kDefaultRequestTimeLimitMs, api::ApiRequest("get_sq_num", Json::Value()).timeout);
+}
+
 TEST_F(MainBusiTest, AnImplausibleClockIsAFailedRequest) {
     testing_support::FakeClock clock(5000);
     Json::Value state;

@@ -25,6 +25,7 @@ protected:
     }
     void TearDown() override {
         SetShellExecute(nullptr);
+        ServiceTest::TearDown();
     }
     void SignIn() {
         AppSettings& s = Settings();

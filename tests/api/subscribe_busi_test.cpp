@@ -22,6 +22,7 @@ protected:
     }
     void TearDown() override {
         SubscribeBusi::SetSoundPlayer(nullptr);
+        ServiceTest::TearDown();
     }
     SubscribeBusi busi{owner.hwnd()};
 };
@@ -112,6 +113,27 @@ TEST_F(SubscribeTest, InquiriesPublishedWhileAPollFailsAreNotLost) {
     ASSERT_TRUE(owner.WaitFor(msg::kNewInquiries));
     EXPECT_EQ(1, busi.NewInquiryTotal());
     EXPECT_EQ(1700000000, Settings().lastReadTime);
+}
+
+TEST_F(SubscribeTest, AHungPollGivesWayToTheNextAtItsLimit) {
+    testing_support::FakeClock clock(1700000000);
+    Settings().lastReadTime = 1600000000;
+    api::SetRequestTimeLimit(500);
+    Json::Value fault;
+    fault["action"] = "get_mysqrss_num";
+    fault["kind"] = "hang";
+    fault["times"] = 1;
+    standin.Fault(fault);
+    busi.RequestNewInquiryCount();
+    ASSERT_TRUE(testing_support::PumpUntil([&] { return busi.RunningCount() == 0; }, 10000));
+    EXPECT_EQ(1600000000, Settings().lastReadTime);
+    clock.Advance(10);
+    busi.RequestNewInquiryCount();
+    Settle(busi);
+    Json::Value got = Received("get_mysqrss_num");
+    ASSERT_EQ(2u, got.size());
+    EXPECT_EQ("1600000000", got[1]["document"]["lasttime"].asString());
+    EXPECT_EQ(1700000010, Settings().lastReadTime);
 }
 
 TEST_F(SubscribeTest, TotalsAccumulateAndTheSoundFollowsTheSetting) {

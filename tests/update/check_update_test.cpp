@@ -119,6 +119,21 @@ TEST_F(CheckUpdateTest, ACutOffDownloadLeavesTheUpdaterInPlace) {
     EXPECT_EQ(L"<absent>", RegistryValue(L"UpdExeVersion"));
 }
 
+TEST_F(CheckUpdateTest, AHungDownloadEndsAtItsLimitWithTheOldUpdater) {
+    InstallLocalUpdater("stub_updater_1004");
+    Publish("lastVersion=1.0.0.5");
+    Json::Value fault;
+    fault["path"] = "/soft/sq/update/update_app/update.exe";
+    fault["kind"] = "hang";
+    standin.Fault(fault);
+    api::SetRequestTimeLimit(200);
+    CheckUpdate checker;
+    checker.CheckPendingUpdate();
+    EXPECT_NE(std::wstring::npos, Launched(20000).find(L" -c 2198"));
+    EXPECT_EQ(L"1.0.0.4", VersionInfo::FromFile(checker.UpdaterPath()).text);
+    EXPECT_EQ(L"<absent>", RegistryValue(L"UpdExeVersion"));
+}
+
 TEST_F(CheckUpdateTest, CurrentUpdaterStartsWithoutDownload) {
     InstallLocalUpdater("stub_updater_1005");
     Publish("lastVersion=1.0.0.5");
