@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "api/server_clock.h"
+#include "net/blocking_http.h"
 #include "shell/messages.h"
 #include "shell/text.h"
 #include "tests/support/fake_clock.h"
@@ -187,6 +188,18 @@ TEST_F(MainBusiTest, LoginLogReports) {
     }
     std::sort(actions.begin(), actions.end() - 2);  // the two asynchronous ones may cross
     EXPECT_EQ((std::vector<std::string>{"login", "startup", "logout", "exit"}), actions);
+}
+
+TEST_F(MainBusiTest, SynchronousReportsGiveUpAtTheirLimit) {
+    FaultAction("login_log", "hang");
+    Settings().uid = 12345;
+    for (bool logout : {true, false}) {
+        const ULONGLONG start = ::GetTickCount64();
+        EXPECT_FALSE(logout ? busi.ReportLogout() : busi.ReportExit());
+        // The window closes on this call: a service that never answers
+        // must not hold it much beyond the limit.
+        EXPECT_LT(::GetTickCount64() - start, net::kFormPostTimeoutMs + 10000u);
+    }
 }
 
 TEST_F(MainBusiTest, SynchronousReportFailsWithoutService) {
