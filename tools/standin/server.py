@@ -18,7 +18,8 @@ Control (JSON in and out) under /__control/ on every instance:
   POST reply  {"action"|"path", "document"|"plaintext"|"body"|"body_hex",
                "status", "headers", "times", "escape", "encoding"}
               or {"action"|"path", "clear": true}
-  POST fault  {"action"|"path", "kind", "times", "code", "ms", "length"}
+  POST fault  {"action"|"path", "kind", "times", "code", "ms", "length",
+               "location"}
               kind "none" removes the fault
   GET  received [?action=..&path=..]   POST clear
   GET  state                POST state {...}
@@ -50,7 +51,7 @@ from model import Model  # noqa: E402
 API_PREFIX = "/rovavoda.php/rovavoda/api/"
 CONTROL_PREFIX = "/__control/"
 FAULT_KINDS = ("status", "delay", "drop", "bad_length", "no_length",
-               "nonhex", "garbage", "bad_json", "hang")
+               "nonhex", "garbage", "bad_json", "hang", "redirect")
 PAYLOAD_KEYS = ("document", "plaintext", "body", "body_hex")
 MAX_LOG = 20000
 VERBOSE = False
@@ -345,6 +346,16 @@ class Handler(BaseHTTPRequestHandler):
             code = int(fault.get("code", 500))
             self.write(code, b"<html><body>error %d</body></html>" % code,
                        [("Content-Type", "text/html")])
+            return
+        if kind == "redirect":
+            # By default to the very same address: a client that follows
+            # redirects without a bound never gets out.
+            code = int(fault.get("code", 302))
+            target = fault.get("location") or (
+                path + ("?" + query if query else ""))
+            self.write(code, b"<html><body>moved</body></html>",
+                       [("Content-Type", "text/html"),
+                        ("Location", target)])
             return
         if kind == "nonhex":
             self.write(200, b"<html><body>Service temporarily unavailable"
