@@ -37,6 +37,8 @@ std::string FormEncode(const std::wstring& text) {
     return out;
 }
 
+bool IsRedirect(int status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
+
 }  // namespace
 
 void MainBusi::SyncServerTime() {
@@ -167,6 +169,12 @@ void MainBusi::OnRequestTimeout(FCHttpRequest& request) { OnRequestFailed(reques
 void MainBusi::OnRequestFinished(FCHttpRequest& request) {
     const int id = request.Id();
     std::string body;
+    if (id == webLoginId_ && IsRedirect(request.StatusCode()) && api::IsBodyComplete(request)) {
+        // The site answered the form with a redirect, its cookie with it.
+        webLoginRetry_.delay = webLoginRetry_.first;
+        ::PostMessageW(owner_, msg::kWebLoginDone, 0, 0);
+        return;
+    }
     if (!api::TakeAcceptedBody(request, body)) {
         OnRequestFailed(id);
         return;

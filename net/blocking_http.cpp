@@ -14,6 +14,10 @@
 
 namespace {
 
+// A redirect is an answer, not followed: followed by the system, one that
+// points to itself is asked for again without end.
+constexpr DWORD kNoRedirect = INTERNET_FLAG_NO_AUTO_REDIRECT;
+
 // One blocking transfer, run on a worker thread so that the caller can leave
 // at its deadline whatever the network calls do. At the deadline the caller
 // closes the handles, which cuts the worker short where the system allows
@@ -120,7 +124,7 @@ void RunDownload(DownloadState& t, const std::wstring& host, const std::wstring&
     if (connection == nullptr) return;
     HINTERNET request = t.Keep(t.request, ::HttpOpenRequestW(connection, L"GET", path.c_str(), nullptr, nullptr,
                                                              nullptr,
-                                                             INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RELOAD, 0));
+                                                             INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RELOAD | kNoRedirect, 0));
     if (request == nullptr) return;
     LimitRequest(request, limitMs);
     if (!::HttpSendRequestW(request, nullptr, 0, nullptr, 0)) return;
@@ -173,7 +177,7 @@ void RunFetch(TextState& t, const std::wstring& url, DWORD limitMs) {
     // the URL is opened, and outside Wine they are inherited.
     LimitRequest(session, limitMs);
     HINTERNET request =
-        t.Keep(t.request, ::InternetOpenUrlW(session, url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
+        t.Keep(t.request, ::InternetOpenUrlW(session, url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD | kNoRedirect, 0));
     if (request == nullptr) return;
     // An error page is not the document.
     int64_t status = 0;
@@ -200,7 +204,7 @@ void RunPost(FormState& t, const std::wstring& host, const std::wstring& path, c
     if (connection == nullptr) return;
     HINTERNET request = t.Keep(t.request, ::HttpOpenRequestW(connection, L"POST", path.c_str(), nullptr, nullptr,
                                                              nullptr,
-                                                             INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_RELOAD, 0));
+                                                             INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_RELOAD | kNoRedirect, 0));
     if (request == nullptr) return;
     LimitRequest(request, limitMs);
     std::string body = form;

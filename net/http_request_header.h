@@ -19,7 +19,9 @@ struct HttpRequestHeader {
     std::wstring userAgent;      // defaults to the system's browser agent
     uint16_t port = 80;          // replaced by 443 for https
     std::wstring extraHeaders;   // lines as written, each ending in "\r\n"
-    DWORD openFlags = 0x84000000;  // INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE
+    // INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT:
+    // a redirect is the answer; followed by the system it may never end.
+    DWORD openFlags = 0x84200000;
     DWORD timeout = 0;           // milliseconds; 0 = no limit
     std::wstring proxyHost;
     int proxyPort = 80;

@@ -93,6 +93,39 @@ TEST_F(MainBusiTest, AnImplausibleClockIsAFailedRequest) {
     }
 }
 
+TEST_F(MainBusiTest, ARedirectedClockRequestIsAFailedRequest) {
+    Json::Value fault;
+    fault["action"] = "get_time";
+    fault["kind"] = "redirect";  // to itself, for ever
+    standin.Fault(fault);
+    busi.SetTimeRetryRange(300, 300);
+    busi.SyncServerTime();
+    testing_support::PumpFor(1500);
+    EXPECT_EQ(0u, owner.Count(msg::kServerTimeSet));
+    const size_t asked = Received("get_time").size();
+    EXPECT_GE(asked, 2u);  // each redirect is a failure, retried after a pause
+    EXPECT_LE(asked, 7u);  // and never followed
+    fault["kind"] = "none";
+    standin.Fault(fault);
+    ASSERT_TRUE(owner.WaitFor(msg::kServerTimeSet, 1, 5000));
+}
+
+TEST_F(MainBusiTest, ARedirectAnswersTheCardPageLogin) {
+    AppSettings& s = Settings();
+    s.userName = L"demo";
+    s.password = L"demo123";
+    Json::Value fault;
+    fault["path"] = "/login/cardpage/dologin";
+    fault["kind"] = "redirect";
+    standin.Fault(fault);
+    busi.WebLogin();
+    // The site answered (its cookie comes with the redirect): not followed, not sent again.
+    ASSERT_TRUE(owner.WaitFor(msg::kWebLoginDone, 1, 10000));
+    Settle(busi);
+    EXPECT_EQ(1u, standin.ReceivedAt("/login/cardpage/dologin").size());
+    EXPECT_EQ(0u, busi.WebLoginRetryDelay());
+}
+
 TEST_F(MainBusiTest, AvatarFoldersAndSaving) {
     EXPECT_EQ("/uploads/photos/0/s_0.png", MainBusi::AvatarPath(0));
     EXPECT_EQ("/uploads/photos/1/s_1000.png", MainBusi::AvatarPath(1000));

@@ -106,6 +106,16 @@ TEST_F(BlockingHttpTest, EveryHelperGivesUpAtItsLimit) {
     EXPECT_EQ(L"untouched", reply);
 }
 
+TEST_F(BlockingHttpTest, RedirectsAreNotFollowed) {
+    for (const char* path : {"/r/file", "/r/text", "/r/form"}) FaultAt(path, "redirect");  // each to itself
+    EXPECT_EQ(E_FAIL, Download(L"/r/file"));
+    EXPECT_EQ(L"", FetchText(Url("/r/text")));
+    PostFormSync(Url("/r/form"), L"a=1", nullptr, standin.port());
+    for (const char* path : {"/r/file", "/r/text", "/r/form"}) {
+        EXPECT_EQ(1u, standin.ReceivedAt(path).size()) << path;
+    }
+}
+
 TEST_F(BlockingHttpTest, PostFormSyncSendsTheForm) {
     ReplyAt("/p/form", "thanks");
     std::wstring reply;
