@@ -37,7 +37,9 @@ std::string FormEncode(const std::wstring& text) {
     return out;
 }
 
-bool IsRedirect(int status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
+bool IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 }  // namespace
 

@@ -67,6 +67,7 @@ void SubscribeBusi::RequestNewInquiryCount() {
     doc["lasttime"] = shell::Format("%lld", static_cast<long long>(s.lastReadTime));
     // The last-read time moves to this poll's "time" only once the service
     // has answered it: a lost poll is asked again from the same point.
+    countFrom_ = s.lastReadTime;
     countUntil_ = now;
     countId_ = Start("get_mysqrss_num", doc);
     countInFlight_ = true;
@@ -91,7 +92,9 @@ void SubscribeBusi::OnRequestFinished(FCHttpRequest& request) {
         if (!api::FirstString(reply.data, first)) return;
         int count = shell::ReadDecimal(first);
         if (count < 0) return;  // an error code, not a count: ask this interval again
-        Settings().lastReadTime = countUntil_;
+        // Unless a sign-in has put another user's time there meanwhile.
+        AppSettings& s = Settings();
+        if (s.lastReadTime == countFrom_) s.lastReadTime = countUntil_;
         if (count == 0) return;
         newInquiries_ = count > INT_MAX - newInquiries_ ? INT_MAX : newInquiries_ + count;
         ::PostMessageW(owner_, msg::kNewInquiries, 0, 0);

@@ -51,6 +51,7 @@ private:
     int getListId_ = -1;
     int countId_ = -1;
     bool countInFlight_ = false;
-    int64_t countUntil_ = 0;  // the "time" the poll in flight asked up to
+    int64_t countFrom_ = 0;   // the last-read time the poll in flight asked from
+    int64_t countUntil_ = 0;  // and its "time", up to which it asked
     int newInquiries_ = 0;
 };

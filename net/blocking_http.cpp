@@ -82,7 +82,8 @@ bool RunWithin(DWORD limitMs, std::function<void()> job) {
 // The system's own limits on the request handle (Wine ignores them on the
 // session), so that the worker also gives up by itself.
 void LimitRequest(HINTERNET request, DWORD limitMs) {
-    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+    for (DWORD option :
+         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
         ::InternetSetOptionW(request, option, &limitMs, sizeof(limitMs));
     }
 }
@@ -122,9 +123,9 @@ void RunDownload(DownloadState& t, const std::wstring& host, const std::wstring&
     HINTERNET connection = t.Keep(
         t.connection, ::InternetConnectW(session, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (connection == nullptr) return;
-    HINTERNET request = t.Keep(t.request, ::HttpOpenRequestW(connection, L"GET", path.c_str(), nullptr, nullptr,
-                                                             nullptr,
-                                                             INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RELOAD | kNoRedirect, 0));
+    const DWORD flags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RELOAD | kNoRedirect;
+    HINTERNET request =
+        t.Keep(t.request, ::HttpOpenRequestW(connection, L"GET", path.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (request == nullptr) return;
     LimitRequest(request, limitMs);
     if (!::HttpSendRequestW(request, nullptr, 0, nullptr, 0)) return;
@@ -176,8 +177,8 @@ void RunFetch(TextState& t, const std::wstring& url, DWORD limitMs) {
     // Limits on the session too: the request handle does not exist before
     // the URL is opened, and outside Wine they are inherited.
     LimitRequest(session, limitMs);
-    HINTERNET request =
-        t.Keep(t.request, ::InternetOpenUrlW(session, url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD | kNoRedirect, 0));
+    const DWORD flags = INTERNET_FLAG_RELOAD | kNoRedirect;
+    HINTERNET request = t.Keep(t.request, ::InternetOpenUrlW(session, url.c_str(), nullptr, 0, flags, 0));
     if (request == nullptr) return;
     // An error page is not the document.
     int64_t status = 0;
@@ -202,9 +203,9 @@ void RunPost(FormState& t, const std::wstring& host, const std::wstring& path, c
     HINTERNET connection = t.Keep(
         t.connection, ::InternetConnectW(session, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (connection == nullptr) return;
-    HINTERNET request = t.Keep(t.request, ::HttpOpenRequestW(connection, L"POST", path.c_str(), nullptr, nullptr,
-                                                             nullptr,
-                                                             INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_RELOAD | kNoRedirect, 0));
+    const DWORD flags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_RELOAD | kNoRedirect;
+    HINTERNET request =
+        t.Keep(t.request, ::HttpOpenRequestW(connection, L"POST", path.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (request == nullptr) return;
     LimitRequest(request, limitMs);
     std::string body = form;
@@ -265,7 +266,9 @@ bool PostFormSync(const std::wstring& url, const std::wstring& body, std::wstrin
     const std::wstring hostText(host), pathText(path);
     const std::string form = shell::WideToAnsi(body);
     const bool wantReply = reply != nullptr;
-    if (!RunWithin(limitMs, [=] { RunPost(*state, hostText, pathText, form, wantReply, port, expectedLength, limitMs); })) {
+    const bool done = RunWithin(
+        limitMs, [=] { RunPost(*state, hostText, pathText, form, wantReply, port, expectedLength, limitMs); });
+    if (!done) {
         state->Abandon();
         return false;
     }

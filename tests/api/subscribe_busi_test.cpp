@@ -91,6 +91,16 @@ TEST_F(SubscribeTest, AFailedPollKeepsItsInterval) {
     EXPECT_EQ(1700000040, Settings().lastReadTime);
 }
 
+TEST_F(SubscribeTest, ALateAnswerLeavesAReloadedLastReadTimeAlone) {
+    testing_support::FakeClock clock(1700000000);
+    Settings().lastReadTime = 1600000000;
+    FaultAction("get_mysqrss_num", "delay", "ms", 300);
+    busi.RequestNewInquiryCount();
+    Settings().lastReadTime = 1650000000;  // a sign-in loaded the user's own
+    Settle(busi);
+    EXPECT_EQ(1650000000, Settings().lastReadTime);
+}
+
 TEST_F(SubscribeTest, InquiriesPublishedWhileAPollFailsAreNotLost) {
     Json::Value state;
     state["now"] = 1700000000;

@@ -25,13 +25,13 @@ std::wstring Stub(const char* name) {
 // Offsets into a PE image held as bytes.
 size_t NtHeaders(const std::string& pe) {
     LONG at = 0;
-    memcpy(&at, pe.data() + offsetof(IMAGE_DOS_HEADER, e_lfanew), sizeof(at));
+    std::memcpy(&at, pe.data() + offsetof(IMAGE_DOS_HEADER, e_lfanew), sizeof(at));
     return static_cast<size_t>(at);
 }
 size_t OptionalHeader(const std::string& pe) { return NtHeaders(pe) + 4 + sizeof(IMAGE_FILE_HEADER); }
 template <typename T>
 void Put(std::string& bytes, size_t offset, T value) {
-    memcpy(&bytes[offset], &value, sizeof(value));
+    std::memcpy(&bytes[offset], &value, sizeof(value));
 }
 
 // The same program with another file version in its version resource.
@@ -184,7 +184,7 @@ TEST_F(CheckUpdateTest, OnlyAnX64ProgramOfTheAnnouncedVersionReplacesTheUpdater)
     std::string library = good;
     const size_t characteristics = NtHeaders(library) + 4 + offsetof(IMAGE_FILE_HEADER, Characteristics);
     WORD flags = 0;
-    memcpy(&flags, &library[characteristics], sizeof(flags));
+    std::memcpy(&flags, &library[characteristics], sizeof(flags));
     Put<WORD>(library, characteristics, flags | IMAGE_FILE_DLL);
 
     EXPECT_FALSE(Replaced(i386)) << "another machine";
