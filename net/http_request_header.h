@@ -20,7 +20,8 @@ struct HttpRequestHeader {
     static constexpr int kPost = 1;
     static constexpr int kDelete = 3;
     // Every request asks the server, never the cache, and leaves nothing in it.
-    static constexpr DWORD kDefaultOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+    static constexpr DWORD kDefaultOpenFlags =
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
     // Largest body a request keeps; a longer reply counts as incomplete.
     static constexpr uint32_t kDefaultMaxBody = 64u * 1024 * 1024;
@@ -34,6 +35,7 @@ struct HttpRequestHeader {
     std::wstring userAgent;      // defaults to the system's browser agent
     uint16_t port = 80;          // replaced by 443 for https
     std::wstring extraHeaders;   // lines as written, each ending in "\r\n"
+    // A redirect is the answer; followed by the system it may never end.
     DWORD openFlags = kDefaultOpenFlags;
     DWORD timeout = 0;           // milliseconds; 0 = no limit
     std::wstring proxyHost;

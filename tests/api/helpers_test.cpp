@@ -76,4 +76,17 @@ TEST(ServerClock, FollowsTheLastSynchronisation) {
     EXPECT_EQ(1700000000, s.lastReadTime);  // kept once set
 }
 
+TEST(ServerClock, ImplausibleTimesAreRefused) {
+    testing_support::FakeClock clock(1000);
+    AppSettings& s = Settings();
+    s.serverTimeAtSync = s.localTimeAtSync = s.lastReadTime = 0;
+    for (int64_t t : {int64_t(0), int64_t(-1), int64_t(5), INT64_MAX, INT64_MIN, int64_t(1) << 62}) {
+        EXPECT_FALSE(SetServerTime(t)) << t;
+        EXPECT_EQ(1000, ServerNow()) << t;
+        EXPECT_EQ(0, s.lastReadTime) << t;
+    }
+    EXPECT_TRUE(SetServerTime(1700000000));
+    EXPECT_EQ(1700000000, ServerNow());
+}
+
 }  // namespace
