@@ -12,6 +12,7 @@
 
 #include "net/reachability.h"
 #include "panels/browser_navigator.h"
+#include "panels/route_table.h"
 #include "panels/tray_icon.h"
 #include "shell/saved_password.h"
 #include "ui/skin_window.h"
@@ -128,6 +129,8 @@ private:
     void OnPendingTip();
     void OnWebLoginRequest();
     void OnLoginBoxFocus(ui::Control* box, bool gained);
+    void OnHideLoginLayerButton(ui::Control* button);
+    void OnCredentialOption(bool autoOption);
     void ShowCapsLockTip();
     void ExpandTitleArea();
     void SetBoxes(const CredentialBoxes& boxes);
@@ -154,9 +157,14 @@ private:
     void UpdateBottomLabel();
     bool IsSelected(const wchar_t* option) const;
 
+    // Routing.
+    void AddRoutes();
+    void AddTimerRoutes();
+    void AddFilterRoutes();
+    void AddNotifyRoutes();
+
     // Tray, menus and timers.
-    LRESULT OnTrayIcon(WPARAM id, LPARAM mouse);
-    void OnTimer(UINT_PTR id);
+    void OnTrayIcon(WPARAM id, LPARAM mouse);
     void OnReachability(bool reachable, bool forced);
     void ShowOffline();
     void OnExitButton();
@@ -172,6 +180,12 @@ private:
     T* Find(const wchar_t* name) const {
         return dynamic_cast<T*>(const_cast<MainPanel*>(this)->pm_.FindControl(name));
     }
+
+    // Messages of the window, of its timers, and those its key and mouse
+    // filter looks at; control notifications.
+    RouteTable routes_;
+    MessageRoutes timers_;
+    MessageRoutes filters_;
 
     Periods periods_;
     TrayIcon tray_;

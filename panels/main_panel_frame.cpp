@@ -33,7 +33,7 @@ DWORD TipColour(const std::wstring& text) {
 
 }  // namespace
 
-MainPanel::MainPanel() = default;
+MainPanel::MainPanel() { AddRoutes(); }
 
 MainPanel::~MainPanel() = default;
 
@@ -412,6 +412,28 @@ void MainPanel::OnLoginBoxFocus(ui::Control* box, bool gained) {
     } else if (notice && edit->GetText().empty()) {
         notice->SetVisible(true);
     }
+}
+
+void MainPanel::OnHideLoginLayerButton(ui::Control* button) {
+    auto* loading = pm_.FindControl(L"LayoutLoginLoading");
+    if (loading && loading->IsVisible()) {
+        // The request keeps running; its result is still handled.
+        loading->SetVisible(false);
+        if (auto* ctrls = pm_.FindControl(L"LayoutLoginCtrls")) ctrls->SetVisible(true);
+        button->SetToolTip(L"关闭登录层");
+    } else {
+        HideLoginLayer();
+    }
+}
+
+void MainPanel::OnCredentialOption(bool autoOption) {
+    CredentialBoxes boxes = Boxes();
+    if (autoOption) {
+        SetAutoOption(boxes, boxes.autoLogin);
+    } else {
+        SetKeepOption(boxes, boxes.keep);
+    }
+    SetBoxes(boxes);
 }
 
 void MainPanel::ShowCapsLockTip() { ShowTipAtControl(editPassword_, L"大写锁定已打开", kCapsColour, false); }

@@ -46,8 +46,8 @@ void MainPanel::Quit() {
     PostMessageW(WM_CLOSE);
 }
 
-LRESULT MainPanel::OnTrayIcon(WPARAM id, LPARAM mouse) {
-    if (id != TrayIcon::kId) return 1;
+void MainPanel::OnTrayIcon(WPARAM id, LPARAM mouse) {
+    if (id != TrayIcon::kId) return;
     if (mouse == WM_LBUTTONUP) {
         ShowMainWindow();
     } else if (mouse == WM_RBUTTONUP) {
@@ -55,7 +55,6 @@ LRESULT MainPanel::OnTrayIcon(WPARAM id, LPARAM mouse) {
         ::GetCursorPos(&pt);
         OpenMenu(L"menu_tray.xml", pm_.GetRoot(), pt, ui::UIMenu::kAbovePoint);
     }
-    return 0;
 }
 
 ui::UIMenu* MainPanel::OpenMenu(const wchar_t* layout, ui::Control* owner, POINT pt, UINT flags) {
@@ -149,38 +148,6 @@ void MainPanel::OnSlowMessagePolling() {
     ::SetTimer(hwnd_, kSlowMessagesTimer, periods_.slowMessages, nullptr);
 }
 
-void MainPanel::OnTimer(UINT_PTR id) {
-    switch (id) {
-        case kCountsTimer:
-            if (mainBusi_) mainBusi_->GetPostCounts();
-            break;
-        case kWebLoginTimer:
-            if (mainBusi_) mainBusi_->WebLogin();
-            break;
-        case kMessagesTimer:
-            if (msgCenterBusi_) msgCenterBusi_->RequestNewMessageCount();
-            break;
-        case kSlowMessagesTimer:
-            if (msgCenterBusi_) msgCenterBusi_->RequestNewMessageCount();
-            ::KillTimer(hwnd_, kMessagesTimer);
-            ::SetTimer(hwnd_, kMessagesTimer, periods_.messages, nullptr);
-            break;
-        case kTokenTimer:
-            SynLogin().RequestToken();
-            break;
-        case kAddTrayIconTimer:
-            ::KillTimer(hwnd_, kAddTrayIconTimer);
-            tray_.Add(hwnd_, tray_.IconResource() != 0 ? tray_.IconResource() : TrayIcon::kSignedOutIcon);
-            break;
-        case kNoticeCheckTimer:
-            // One-shot; the update notices it starts are not part of this build.
-            ::KillTimer(hwnd_, kNoticeCheckTimer);
-            break;
-        default:
-            break;
-    }
-}
-
 void MainPanel::OnReachability(bool reachable, bool forced) {
     const int now = reachable ? 1 : 0;
     if (reachability_ != -1 && now == reachability_) {
@@ -234,171 +201,15 @@ void MainPanel::MoveSideWindows(const WINDOWPOS* pos) {
 LRESULT MainPanel::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
     // Never marks a message handled: in particular Escape does not close
     // the main window.
-    switch (msg) {
-        case WM_NCLBUTTONDOWN:
-            HideBanner();
-            if (postEdit_ && postEdit_->IsFocused()) pm_.SetFocus(nullptr);
-            break;
-        case WM_KEYDOWN:
-            HideBanner();
-            if (wParam == VK_RETURN && loginLayer_ && loginLayer_->IsVisible()) {
-                OnLoginButton();
-            } else if (wParam == VK_CAPITAL && editPassword_ && editPassword_->IsFocused() &&
-                       (::GetKeyState(VK_CAPITAL) & 1)) {
-                ShowCapsLockTip();
-            }
-            break;
-        case WM_LBUTTONDOWN:
-            HideBanner();
-            break;
-        default:
-            break;
-    }
+    filters_.Dispatch(msg, wParam, lParam);
     return 0;
 }
 
 LRESULT MainPanel::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+    // None is marked handled: each goes on to the default processing.
     handled = false;
-    if (msg == TrayIcon::TaskbarCreatedMessage()) {
-        tray_.Restore();
-        return 0;
-    }
-    switch (msg) {
-        case WM_TIMER:
-            OnTimer(wParam);
-            break;
-        case WM_WINDOWPOSCHANGING:
-            MoveSideWindows(reinterpret_cast<const WINDOWPOS*>(lParam));
-            break;
-        case msg::kTrayIcon:
-            return OnTrayIcon(wParam, lParam);
-        case msg::kTipBannerClosed:
-            if (!::IsWindow(bannerWindow_)) banner_ = nullptr;
-            break;
-        case msg::kLoginResult:
-            OnLoginResult(wParam, lParam);
-            break;
-        case msg::kAvatarSaved:
-            OnAvatarSaved();
-            break;
-        case msg::kServerTimeSet:
-            OnServerTimeKnown();
-            break;
-        case msg::kPostResult:
-            OnPostResult(static_cast<int>(static_cast<INT_PTR>(wParam)));
-            break;
-        case msg::kPostCountsStored:
-            UpdateBottomLabel();
-            break;
-        case msg::kWebLoginDone:
-            ReopenCurrentPage();
-            break;
-        case msg::kShowSubscribedList:
-            OnShowSubscribedList();
-            break;
-        case msg::kPollNewInquiries:
-            if (subscribeBusi_) subscribeBusi_->RequestNewInquiryCount();
-            break;
-        case msg::kReachability:
-            OnReachability(wParam != 0, lParam != 0);
-            break;
-        case msg::kRequestMessageCount:
-            if (msgCenterBusi_) msgCenterBusi_->RequestNewMessageCount();
-            break;
-        case msg::kRequestNotices:
-            if (msgCenterBusi_) msgCenterBusi_->RequestImportantNotices();
-            break;
-        case msg::kSlowMessagePolling:
-            OnSlowMessagePolling();
-            break;
-        case msg::kShowPendingTip:
-            OnPendingTip();
-            break;
-        case msg::kPageOtherClick:
-            HideBanner();
-            break;
-        case msg::kPageRetryConnect:
-            if (monitor_) monitor_->CheckNow(hwnd_);
-            break;
-        case msg::kPageWebLogin:
-            OnWebLoginRequest();
-            break;
-        case msg::kPagePostNew:
-            OnGoToPostBox();
-            break;
-        case msg::kQuitForUpdate:
-            Quit();
-            break;
-        default:
-            // 2050, 2051, 2052, 2053, 2054, 2056, 2088, 2128, 2138, 2198,
-            // 2199 and 2210 belong to windows not part of this build.
-            break;
-    }
+    routes_.messages.Dispatch(msg, wParam, lParam);
     return 0;
 }
 
-void MainPanel::Notify(ui::Notification& msg) {
-    const std::wstring& type = msg.type;
-    const std::wstring name = msg.sender ? msg.sender->GetName() : std::wstring();
-    if (type == L"click") {
-        if (name == L"BtnExit") {
-            OnExitButton();
-        } else if (name == L"BtnMin") {
-            SendMessageW(WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        } else if (name == L"BtnMenu") {
-            OpenMainMenu(msg.sender);
-        } else if (name == L"BtnHideLoginLayer") {
-            auto* loading = pm_.FindControl(L"LayoutLoginLoading");
-            if (loading && loading->IsVisible()) {
-                loading->SetVisible(false);
-                if (auto* ctrls = pm_.FindControl(L"LayoutLoginCtrls")) ctrls->SetVisible(true);
-                msg.sender->SetToolTip(L"关闭登录层");
-            } else {
-                HideLoginLayer();
-            }
-        } else if (name == L"BtnLogin") {
-            OnLoginButton();
-        } else if (name == L"NotLoggedUser") {
-            ShowLoginLayer();
-        } else if (name == L"BtnShowFull" || name == L"BtnHideFull") {
-            SetTitleAreaFull(name == L"BtnShowFull");
-        } else if (name == L"BtnPost") {
-            OnPost();
-        } else {
-            OnPageButton(name);
-        }
-    } else if (type == L"link") {
-        OnPageButton(name);
-    } else if (type == L"textchanged") {
-        if (name == L"PostEdit") OnPostTextChanged();
-    } else if (type == L"setfocus" || type == L"killfocus") {
-        const bool gained = type == L"setfocus";
-        if (name == L"PostEdit") {
-            OnPostFocus(gained);
-        } else if (name == L"EditUsername" || name == L"EditPassword") {
-            OnLoginBoxFocus(msg.sender, gained);
-        }
-    } else if (type == L"selectchanged") {
-        if (name == L"OptionAutoLogin" || name == L"OptionSavePSW") {
-            CredentialBoxes boxes = Boxes();
-            if (name == L"OptionAutoLogin") {
-                SetAutoOption(boxes, boxes.autoLogin);
-            } else {
-                SetKeepOption(boxes, boxes.keep);
-            }
-            SetBoxes(boxes);
-        } else if (name == L"OpAllListPage" && IsSelected(L"OpAllListPage")) {
-            OpenListHome();
-        } else if (name == L"OpMyRequire" && IsSelected(L"OpMyRequire")) {
-            OpenMyInquiries();
-        } else if (name == L"OpSubscribeListPage" && IsSelected(L"OpSubscribeListPage")) {
-            OpenSubscribedInquiries();
-        } else if (name == L"OpZudedo" || name == L"OpTuiguang") {
-            OnPostTypeChanged();
-        }
-    } else if (type == L"menu") {
-        if (name == L"PostEdit") OpenEditMenu();
-    } else if (type.compare(0, 5, L"menu_") == 0) {
-        OnMenuItem(type);
-    }
-}
+void MainPanel::Notify(ui::Notification& msg) { routes_.notifications.Dispatch(msg); }

@@ -1,0 +1,138 @@
+// Main window: the tables that route its messages, timers, filtered input
+// and control notifications.
+#include "panels/main_panel.h"
+
+#include "api/main_busi.h"
+#include "api/msg_center_busi.h"
+#include "api/open_url_syn_login.h"
+#include "api/subscribe_busi.h"
+#include "shell/messages.h"
+#include "ui/controls.h"
+#include "ui/native_controls.h"
+
+void MainPanel::AddRoutes() {
+    MessageRoutes& m = routes_.messages;
+    m.Add(WM_TIMER, [this](WPARAM id, LPARAM) { timers_.Dispatch(static_cast<UINT>(id), 0, 0); });
+    m.Add(WM_WINDOWPOSCHANGING, [this](WPARAM, LPARAM pos) { MoveSideWindows(reinterpret_cast<const WINDOWPOS*>(pos)); });
+    m.Add(TrayIcon::TaskbarCreatedMessage(), [this](WPARAM, LPARAM) { tray_.Restore(); });
+    m.Add(msg::kTrayIcon, [this](WPARAM id, LPARAM mouse) { OnTrayIcon(id, mouse); });
+    m.Add(msg::kTipBannerClosed, [this](WPARAM, LPARAM) {
+        if (!::IsWindow(bannerWindow_)) banner_ = nullptr;
+    });
+    m.Add(msg::kLoginResult, [this](WPARAM ok, LPARAM code) { OnLoginResult(ok, code); });
+    m.Add(msg::kAvatarSaved, [this](WPARAM, LPARAM) { OnAvatarSaved(); });
+    m.Add(msg::kServerTimeSet, [this](WPARAM, LPARAM) { OnServerTimeKnown(); });
+    m.Add(msg::kPostResult, [this](WPARAM code, LPARAM) { OnPostResult(static_cast<int>(static_cast<INT_PTR>(code))); });
+    m.Add(msg::kPostCountsStored, [this](WPARAM, LPARAM) { UpdateBottomLabel(); });
+    m.Add(msg::kWebLoginDone, [this](WPARAM, LPARAM) { ReopenCurrentPage(); });
+    m.Add(msg::kShowSubscribedList, [this](WPARAM, LPARAM) { OnShowSubscribedList(); });
+    m.Add(msg::kPollNewInquiries, [this](WPARAM, LPARAM) {
+        if (subscribeBusi_) subscribeBusi_->RequestNewInquiryCount();
+    });
+    m.Add(msg::kReachability, [this](WPARAM reachable, LPARAM forced) { OnReachability(reachable != 0, forced != 0); });
+    m.Add(msg::kRequestMessageCount, [this](WPARAM, LPARAM) {
+        if (msgCenterBusi_) msgCenterBusi_->RequestNewMessageCount();
+    });
+    m.Add(msg::kRequestNotices, [this](WPARAM, LPARAM) {
+        if (msgCenterBusi_) msgCenterBusi_->RequestImportantNotices();
+    });
+    m.Add(msg::kSlowMessagePolling, [this](WPARAM, LPARAM) { OnSlowMessagePolling(); });
+    m.Add(msg::kShowPendingTip, [this](WPARAM, LPARAM) { OnPendingTip(); });
+    m.Add(msg::kPageOtherClick, [this](WPARAM, LPARAM) { HideBanner(); });
+    m.Add(msg::kPageRetryConnect, [this](WPARAM, LPARAM) {
+        if (monitor_) monitor_->CheckNow(hwnd_);
+    });
+    m.Add(msg::kPageWebLogin, [this](WPARAM, LPARAM) { OnWebLoginRequest(); });
+    m.Add(msg::kPagePostNew, [this](WPARAM, LPARAM) { OnGoToPostBox(); });
+    m.Add(msg::kQuitForUpdate, [this](WPARAM, LPARAM) { Quit(); });
+    // 2050, 2051, 2052, 2053, 2054, 2056, 2088, 2128, 2138, 2198, 2199 and
+    // 2210 belong to windows not part of this build.
+    AddTimerRoutes();
+    AddFilterRoutes();
+    AddNotifyRoutes();
+}
+
+void MainPanel::AddTimerRoutes() {
+    timers_.Add(kCountsTimer, [this](WPARAM, LPARAM) {
+        if (mainBusi_) mainBusi_->GetPostCounts();
+    });
+    timers_.Add(kWebLoginTimer, [this](WPARAM, LPARAM) {
+        if (mainBusi_) mainBusi_->WebLogin();
+    });
+    timers_.Add(kMessagesTimer, [this](WPARAM, LPARAM) {
+        if (msgCenterBusi_) msgCenterBusi_->RequestNewMessageCount();
+    });
+    timers_.Add(kSlowMessagesTimer, [this](WPARAM, LPARAM) {
+        if (msgCenterBusi_) msgCenterBusi_->RequestNewMessageCount();
+        ::KillTimer(hwnd_, kMessagesTimer);
+        ::SetTimer(hwnd_, kMessagesTimer, periods_.messages, nullptr);
+    });
+    timers_.Add(kTokenTimer, [](WPARAM, LPARAM) { SynLogin().RequestToken(); });
+    timers_.Add(kAddTrayIconTimer, [this](WPARAM, LPARAM) {
+        ::KillTimer(hwnd_, kAddTrayIconTimer);
+        tray_.Add(hwnd_, tray_.IconResource() != 0 ? tray_.IconResource() : TrayIcon::kSignedOutIcon);
+    });
+    // One-shot; the update notices it starts are not part of this build.
+    timers_.Add(kNoticeCheckTimer, [this](WPARAM, LPARAM) { ::KillTimer(hwnd_, kNoticeCheckTimer); });
+}
+
+void MainPanel::AddFilterRoutes() {
+    filters_.Add(WM_NCLBUTTONDOWN, [this](WPARAM, LPARAM) {
+        HideBanner();
+        if (postEdit_ && postEdit_->IsFocused()) pm_.SetFocus(nullptr);
+    });
+    filters_.Add(WM_KEYDOWN, [this](WPARAM key, LPARAM) {
+        HideBanner();
+        if (key == VK_RETURN && loginLayer_ && loginLayer_->IsVisible()) {
+            OnLoginButton();
+        } else if (key == VK_CAPITAL && editPassword_ && editPassword_->IsFocused() &&
+                   (::GetKeyState(VK_CAPITAL) & 1)) {
+            ShowCapsLockTip();
+        }
+    });
+    filters_.Add(WM_LBUTTONDOWN, [this](WPARAM, LPARAM) { HideBanner(); });
+}
+
+void MainPanel::AddNotifyRoutes() {
+    NotifyRoutes& n = routes_.notifications;
+    const std::wstring any = NotifyRoutes::kAnySender;
+    n.Add(L"click", L"BtnExit", [this](ui::Notification&) { OnExitButton(); });
+    n.Add(L"click", L"BtnMin", [this](ui::Notification&) { SendMessageW(WM_SYSCOMMAND, SC_MINIMIZE, 0); });
+    n.Add(L"click", L"BtnMenu", [this](ui::Notification& e) { OpenMainMenu(e.sender); });
+    n.Add(L"click", L"BtnHideLoginLayer", [this](ui::Notification& e) { OnHideLoginLayerButton(e.sender); });
+    n.Add(L"click", L"BtnLogin", [this](ui::Notification&) { OnLoginButton(); });
+    n.Add(L"click", L"NotLoggedUser", [this](ui::Notification&) { ShowLoginLayer(); });
+    n.Add(L"click", L"BtnShowFull", [this](ui::Notification&) { SetTitleAreaFull(true); });
+    n.Add(L"click", L"BtnHideFull", [this](ui::Notification&) { SetTitleAreaFull(false); });
+    n.Add(L"click", L"BtnPost", [this](ui::Notification&) { OnPost(); });
+    for (const wchar_t* page : {L"avatarFrame", L"MsgCenter", L"ViewPostRule", L"LinkForgetPSW", L"LinkSignUp"}) {
+        n.Add(L"click", page, [this](ui::Notification& e) { OnPageButton(e.sender->GetName()); });
+    }
+    n.Add(L"textchanged", L"PostEdit", [this](ui::Notification&) { OnPostTextChanged(); });
+    n.Add(L"setfocus", L"PostEdit", [this](ui::Notification&) { OnPostFocus(true); });
+    n.Add(L"killfocus", L"PostEdit", [this](ui::Notification&) { OnPostFocus(false); });
+    for (const wchar_t* box : {L"EditUsername", L"EditPassword"}) {
+        n.Add(L"setfocus", box, [this](ui::Notification& e) { OnLoginBoxFocus(e.sender, true); });
+        n.Add(L"killfocus", box, [this](ui::Notification& e) { OnLoginBoxFocus(e.sender, false); });
+    }
+    n.Add(L"selectchanged", L"OptionAutoLogin", [this](ui::Notification&) { OnCredentialOption(true); });
+    n.Add(L"selectchanged", L"OptionSavePSW", [this](ui::Notification&) { OnCredentialOption(false); });
+    n.Add(L"selectchanged", L"OpAllListPage", [this](ui::Notification&) {
+        if (IsSelected(L"OpAllListPage")) OpenListHome();
+    });
+    n.Add(L"selectchanged", L"OpMyRequire", [this](ui::Notification&) {
+        if (IsSelected(L"OpMyRequire")) OpenMyInquiries();
+    });
+    n.Add(L"selectchanged", L"OpSubscribeListPage", [this](ui::Notification&) {
+        if (IsSelected(L"OpSubscribeListPage")) OpenSubscribedInquiries();
+    });
+    n.Add(L"selectchanged", L"OpZudedo", [this](ui::Notification&) { OnPostTypeChanged(); });
+    n.Add(L"selectchanged", L"OpTuiguang", [this](ui::Notification&) { OnPostTypeChanged(); });
+    n.Add(L"menu", L"PostEdit", [this](ui::Notification&) { OpenEditMenu(); });
+    for (const wchar_t* item : {L"menu_log_action", L"menu_exit", L"menu_feedback", L"menu_show_main_panel",
+                                L"menu_hide_main_panel", L"menu_cut", L"menu_copy", L"menu_paste", L"menu_select_all"}) {
+        n.Add(item, any, [this](ui::Notification& e) { OnMenuItem(e.type); });
+    }
+    // "menu_config", "menu_modify_subscribe" and "menu_about_us" open side
+    // windows that are not part of this build.
+}
