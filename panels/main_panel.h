@@ -1,8 +1,8 @@
 // The client's main window and hub: owns the services and the reachability
 // monitor, receives their outcomes as messages, hosts the login layer, the
 // post box and the embedded browser, and lives in the notification area.
-// Its code is in three modules: frame and login, posting and pages, tray,
-// menus and timers.
+// Its parts depend on it only through MainWindowHost; it routes messages
+// and notifications to them through one table.
 #pragma once
 
 #include <windows.h>
@@ -12,8 +12,10 @@
 
 #include "net/reachability.h"
 #include "panels/browser_navigator.h"
+#include "panels/main_window_host.h"
 #include "panels/route_table.h"
 #include "panels/tray_icon.h"
+#include "panels/tray_menus.h"
 #include "shell/saved_password.h"
 #include "ui/skin_window.h"
 
@@ -32,18 +34,9 @@ class NoticeBanner;
 class UIMenu;
 }  // namespace ui
 
-class MainPanel : public ui::SkinWindow {
+class MainPanel : public ui::SkinWindow, public MainWindowHost {
 public:
-    // Timer ids and their periods; tests shorten the periods.
-    enum Timer : UINT_PTR {
-        kCountsTimer = 101,
-        kWebLoginTimer = 102,
-        kMessagesTimer = 103,
-        kSlowMessagesTimer = 104,
-        kTokenTimer = 105,
-        kNoticeCheckTimer = 106,
-        kAddTrayIconTimer = 110,
-    };
+    // The periods of the timers; tests shorten them.
     struct Periods {
         UINT counts = 300000;
         UINT webLogin = 1200000;
@@ -79,41 +72,43 @@ public:
     void Notify(ui::Notification& msg) override;
     LRESULT MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
-    // Frame and login.
-    void ShowTip(const std::wstring& text, int x, int y, int type, const std::wstring& colour);
-    void ShowTipAtControl(ui::Control* control, const std::wstring& text, const std::wstring& colour, bool focus);
-    void ShowLoginLayer();
+    // MainWindowHost
+    HWND Window() const override { return hwnd_; }
+    ui::PaintManager& Paint() override { return pm_; }
+    void ShowTip(const std::wstring& text, int x, int y, int type, const std::wstring& colour) override;
+    bool ShowBalloon(const std::wstring& text, const std::wstring& title, UINT timeoutMs,
+                     TrayIcon::BalloonIcon icon) override;
+    void SetTrayIcon(UINT iconResource) override;
+    LoginBusi* Logins() override { return loginBusi_.get(); }
+    MainBusi* Session() override { return mainBusi_.get(); }
+    SubscribeBusi* Subscriptions() override { return subscribeBusi_.get(); }
+    MsgCenterBusi* MessageCentre() override { return msgCenterBusi_.get(); }
+    void StartTimer(Timer id) override;
+    void StopTimer(Timer id) override;
+    int Reachability() const override { return reachability_; }
+    void OpenServicePage(const std::wstring& address) override;
+    void ShowOfflinePage() override;
+    void FocusBrowser() override;
+    void ShowLoginLayer() override;
+    bool StartLogin(const std::wstring& userName, const std::wstring& password) override;
+    void Logout() override;
+    void ExpandTitleArea() override;
+    void OpenListHome() override { OpenListHome(L""); }
+    void SelectListHome() override;
+    void OpenSelectedPersonalPage() override;
+    void ShowMainWindow() override;
+    void HideAllWindows() override;
+    void Quit() override;
+
     void HideLoginLayer();
     bool StartLogin();
-    bool StartLogin(const std::wstring& userName, const std::wstring& password);
-    void Logout();
-    void OpenServicePage(const std::wstring& address);
-
-    // Tray, menus and timers.
-    void ShowMainWindow();
-    void HideAllWindows();
-    void Quit();
-    bool ShowBalloon(const std::wstring& text, const std::wstring& title, UINT timeoutMs,
-                     TrayIcon::BalloonIcon icon);
-    void SetTrayIcon(UINT iconResource);
 
     // Seams and state for tests and tools.
     void SetPeriods(const Periods& periods) { periods_ = periods; }
     void SetNavigator(std::unique_ptr<BrowserNavigator> navigator);
-    int Reachability() const { return reachability_; }
     bool ReloginPending() const { return reloginPending_; }
-    const TrayIcon& Tray() const { return tray_; }
+    const TrayIcon& Tray() const { return trayMenus_.Icon(); }
     const Tip& LastTip() const { return lastTip_; }
-    ui::NoticeBanner* Banner() const { return banner_; }
-    MainBusi* Session() const { return mainBusi_.get(); }
-    SubscribeBusi* Subscriptions() const { return subscribeBusi_.get(); }
-    MsgCenterBusi* MessageCentre() const { return msgCenterBusi_.get(); }
-    ReachabilityMonitor* Monitor() const { return monitor_.get(); }
-    // The credential boxes as the credential rules see them.
-    CredentialBoxes Boxes() const;
-
-    static std::wstring ServicePage(const wchar_t* path);
-    static std::wstring WebPage(const wchar_t* path);
 
 private:
     // Frame and login.
@@ -132,9 +127,9 @@ private:
     void OnHideLoginLayerButton(ui::Control* button);
     void OnCredentialOption(bool autoOption);
     void ShowCapsLockTip();
-    void ExpandTitleArea();
+    CredentialBoxes Boxes() const;
     void SetBoxes(const CredentialBoxes& boxes);
-    POINT ClientToScreenPoint(int x, int y) const;
+    UINT PeriodOf(Timer id) const;
 
     // Posting and pages.
     void OnPostTextChanged();
@@ -143,7 +138,7 @@ private:
     void OnPostTypeChanged();
     void OnPost();
     void OnPostResult(int code);
-    void OpenListHome(const wchar_t* query = L"");
+    void OpenListHome(const wchar_t* query);
     // True when signed in; otherwise shows the login layer and the tip.
     bool SignedInOrAsk(const wchar_t* tip);
     void OpenMyInquiries();
@@ -155,7 +150,6 @@ private:
     void ShowMultiLayer(bool show);
     void OnPageButton(const std::wstring& name);
     void UpdateBottomLabel();
-    bool IsSelected(const wchar_t* option) const;
 
     // Routing.
     void AddRoutes();
@@ -163,23 +157,12 @@ private:
     void AddFilterRoutes();
     void AddNotifyRoutes();
 
-    // Tray, menus and timers.
-    void OnTrayIcon(WPARAM id, LPARAM mouse);
+    // Timers and connection.
     void OnReachability(bool reachable, bool forced);
-    void ShowOffline();
-    void OnExitButton();
-    ui::UIMenu* OpenMenu(const wchar_t* layout, ui::Control* owner, POINT pt, UINT flags);
-    void OpenMainMenu(ui::Control* button);
-    void OpenEditMenu();
-    void OnMenuItem(const std::wstring& item);
     void OnSlowMessagePolling();
     void HideBanner();
     void MoveSideWindows(const WINDOWPOS* pos);
-
-    template <typename T>
-    T* Find(const wchar_t* name) const {
-        return dynamic_cast<T*>(const_cast<MainPanel*>(this)->pm_.FindControl(name));
-    }
+    void OnEditCommand(const std::wstring& item);
 
     // Messages of the window, of its timers, and those its key and mouse
     // filter looks at; control notifications.
@@ -188,7 +171,7 @@ private:
     MessageRoutes filters_;
 
     Periods periods_;
-    TrayIcon tray_;
+    TrayMenus trayMenus_{*this};
     std::unique_ptr<LoginBusi> loginBusi_;
     std::unique_ptr<MainBusi> mainBusi_;
     std::unique_ptr<SubscribeBusi> subscribeBusi_;

@@ -19,12 +19,6 @@
 
 namespace {
 
-// Colours of the tips, as the skin writes them.
-const wchar_t kHintColour[] = L"FE7819";
-const wchar_t kErrorColour[] = L"FFF00000";
-const wchar_t kCapsColour[] = L"000000";
-const wchar_t kOffline[] = L"连接已断开，请检查您的网络是否正常";
-
 // "RRGGBB" is opaque; "AARRGGBB" says its own alpha.
 DWORD TipColour(const std::wstring& text) {
     DWORD value = static_cast<DWORD>(wcstoul(text.c_str(), nullptr, 16));
@@ -37,15 +31,12 @@ MainPanel::MainPanel() { AddRoutes(); }
 
 MainPanel::~MainPanel() = default;
 
-std::wstring MainPanel::ServicePage(const wchar_t* path) { return Service().ServiceOrigin() + path; }
-std::wstring MainPanel::WebPage(const wchar_t* path) { return Service().WebOrigin() + path; }
-
 void MainPanel::SetNavigator(std::unique_ptr<BrowserNavigator> navigator) { navigator_ = std::move(navigator); }
 
 LRESULT MainPanel::OnCreate(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
     // Adding the icon costs tens of milliseconds on some desktops; a timer
     // fires only once the window has painted, so it does not delay that.
-    ::SetTimer(hwnd_, kAddTrayIconTimer, 1, nullptr);
+    StartTimer(kAddTrayIconTimer);
     return SkinWindow::OnCreate(msg, wParam, lParam, handled);
 }
 
@@ -57,7 +48,7 @@ void MainPanel::Init() {
             navigator_ = std::make_unique<BrowserPageNavigator>(browser);
         }
     }
-    if (navigator_) OpenListHome();
+    if (navigator_) OpenListHome(L"");
     LookUpControls();
     if (postEdit_) postEdit_->SetEventMask(ENM_CHANGE | ENM_REQUESTRESIZE);
     FillLoginLayer();
@@ -69,7 +60,7 @@ void MainPanel::Init() {
     loginBusi_ = std::make_unique<LoginBusi>(hwnd_);
     msgCenterBusi_ = std::make_unique<MsgCenterBusi>(hwnd_);
     subscribeBusi_ = std::make_unique<SubscribeBusi>(hwnd_);
-    ::SetTimer(hwnd_, kNoticeCheckTimer, periods_.noticeCheck, nullptr);
+    StartTimer(kNoticeCheckTimer);
 }
 
 void MainPanel::PlaceWindow() {
@@ -136,24 +127,9 @@ void MainPanel::FillLoginLayer() {
     if (inputPasswordNotice_) inputPasswordNotice_->SetVisible(boxes.password.empty());
 }
 
-POINT MainPanel::ClientToScreenPoint(int x, int y) const {
-    POINT pt{x, y};
-    ::ClientToScreen(hwnd_, &pt);
-    return pt;
-}
-
 void MainPanel::ShowTip(const std::wstring& text, int x, int y, int type, const std::wstring& colour) {
     pendingTip_ = Tip{text, x, y, type, TipColour(colour)};
     PostMessageW(msg::kShowPendingTip);
-}
-
-void MainPanel::ShowTipAtControl(ui::Control* control, const std::wstring& text, const std::wstring& colour,
-                                 bool focus) {
-    if (control == nullptr) return;
-    if (focus) control->SetFocus();
-    const RECT& rc = control->GetPos();
-    POINT pt = ClientToScreenPoint(rc.left + 21, rc.bottom);
-    ShowTip(text, pt.x, pt.y, 1, colour);
 }
 
 void MainPanel::OnPendingTip() {
@@ -223,8 +199,8 @@ bool MainPanel::StartLogin(const std::wstring& userName, const std::wstring& pas
 void MainPanel::OnLoginButton() {
     if (reachability_ == 0 && loginLayer_) {
         const RECT& rc = loginLayer_->GetPos();
-        POINT pt = ClientToScreenPoint((rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2 + rc.top - 5);
-        ShowTip(kOffline, pt.x, pt.y, 0, kHintColour);
+        POINT pt = ClientToScreen((rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2 + rc.top - 5);
+        ShowTip(kOfflineText, pt.x, pt.y, 0, kHintColour);
         return;
     }
     if (editUsername_ && editUsername_->GetText().empty()) {
@@ -257,9 +233,9 @@ void MainPanel::OnLoginSucceeded() {
     // site login must not go out with the previous user's name or password.
     StoreLoginCredentials(s, Boxes());
     if (mainBusi_) mainBusi_->WebLogin();
-    ::SetTimer(hwnd_, kWebLoginTimer, periods_.webLogin, nullptr);
+    StartTimer(kWebLoginTimer);
     SynLogin().RequestToken();
-    ::SetTimer(hwnd_, kTokenTimer, periods_.token, nullptr);
+    StartTimer(kTokenTimer);
     SetTrayIcon(TrayIcon::kSignedInIcon);
     s.SetUserSession(true);
     s.LoadLastReadTime();
@@ -277,11 +253,7 @@ void MainPanel::OnLoginSucceeded() {
     }
     if (labelLxsname_) labelLxsname_->SetText(s.title);
     if (mainBusi_) mainBusi_->DownloadAvatar();
-    if (IsSelected(L"OpMyRequire")) {
-        OpenMyInquiries();
-    } else if (IsSelected(L"OpSubscribeListPage")) {
-        OpenSubscribedInquiries();
-    }
+    OpenSelectedPersonalPage();
     if (subscribeBusi_) {
         subscribeBusi_->RequestProvinceList();
         subscribeBusi_->StartPolling();
@@ -290,7 +262,7 @@ void MainPanel::OnLoginSucceeded() {
         msgCenterBusi_->RequestNewMessageCount();
         msgCenterBusi_->RequestImportantNotices();
     }
-    ::SetTimer(hwnd_, kMessagesTimer, periods_.messages, nullptr);
+    StartTimer(kMessagesTimer);
     if (mainBusi_) mainBusi_->ReportLogin();
 }
 
@@ -301,7 +273,7 @@ void MainPanel::OnLoginFailed(int code) {
     bool clearPassword = false;
     switch (code) {
         case 0:
-            ShowBalloon(kOffline, L"网络异常", 3000, TrayIcon::BalloonIcon::Warning);
+            ShowBalloon(kOfflineText, L"网络异常", 3000, TrayIcon::BalloonIcon::Warning);
             return;
         case -1:
             tip = L"输入用户名不存在";
@@ -334,7 +306,7 @@ void MainPanel::OnLoginFailed(int code) {
 
 void MainPanel::Logout() {
     AppSettings& s = Settings();
-    for (UINT_PTR id : {kMessagesTimer, kSlowMessagesTimer, kTokenTimer, kWebLoginTimer}) ::KillTimer(hwnd_, id);
+    for (Timer id : {kMessagesTimer, kSlowMessagesTimer, kTokenTimer, kWebLoginTimer}) StopTimer(id);
     // The web site login stops too: no signed-out password goes out again.
     if (mainBusi_) mainBusi_->CancelWebLogin();
     if (subscribeBusi_) {
@@ -349,7 +321,7 @@ void MainPanel::Logout() {
     s.postedFlag = false;
     if (labelUsername_) labelUsername_->SetText(L"");
     if (labelLxsname_) labelLxsname_->SetText(L"");
-    if (auto* all = Find<ui::Option>(L"OpAllListPage"); all && !all->IsSelected()) all->Selected(true, true);
+    SelectListHome();
     ShowLoginLayer();
     if (avatar_) avatar_->SetBkImage(L"file='avatar_example.png'");
     if (notLoggedUser_) {
@@ -366,7 +338,7 @@ void MainPanel::OnServerTimeKnown() {
         StartLogin();
     }
     if (mainBusi_) mainBusi_->GetPostCounts();
-    ::SetTimer(hwnd_, kCountsTimer, periods_.counts, nullptr);
+    StartTimer(kCountsTimer);
     if (mainBusi_ && !startupReported_) {
         startupReported_ = true;
         mainBusi_->ReportStartup();
@@ -455,7 +427,7 @@ LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled
     banner_ = nullptr;
     RECT rc;
     if (::GetWindowRect(hwnd_, &rc)) s.SaveWindowPlacement(rc);
-    tray_.Remove();
+    trayMenus_.RemoveIcon();
     navigator_.reset();
     ::PostQuitMessage(0);
     handled = false;

@@ -14,7 +14,6 @@
 
 namespace {
 
-const wchar_t kHintColour[] = L"FE7819";
 const wchar_t kListHome[] = L"/rovavoda.php/rovavoda/sq";
 const wchar_t kMyInquiries[] = L"/rovavoda.php/rovavoda/sq/mysq";
 const wchar_t kSubscribed[] = L"/rovavoda.php/rovavoda/sq/my_sq_rss";
@@ -38,11 +37,6 @@ const wchar_t* PostResultText(int code) {
 }
 
 }  // namespace
-
-bool MainPanel::IsSelected(const wchar_t* option) const {
-    auto* o = dynamic_cast<ui::Option*>(const_cast<MainPanel*>(this)->pm_.FindControl(option));
-    return o != nullptr && o->IsSelected();
-}
 
 void MainPanel::OnPostTextChanged() {
     if (postEdit_ == nullptr || restWordCount_ == nullptr) return;
@@ -95,7 +89,7 @@ void MainPanel::OnPost() {
     if (postEdit_ == nullptr || multiLayer_ == nullptr) return;
     const std::wstring text = postEdit_->GetText();
     const RECT& layer = multiLayer_->GetPos();
-    const POINT at = ClientToScreenPoint(multiLayer_->GetWidth() / 2, layer.bottom - 10);
+    const POINT at = ClientToScreen(multiLayer_->GetWidth() / 2, layer.bottom - 10);
     if (text.empty()) {
         ShowTip(L"请输入内容", at.x, at.y, 0, kHintColour);
         return;
@@ -129,7 +123,7 @@ void MainPanel::OnPost() {
 void MainPanel::OnPostResult(int code) {
     if (multiLayer_ == nullptr) return;
     const RECT& layer = multiLayer_->GetPos();
-    const POINT at = ClientToScreenPoint(multiLayer_->GetWidth() / 2, layer.bottom - 10);
+    const POINT at = ClientToScreen(multiLayer_->GetWidth() / 2, layer.bottom - 10);
     std::wstring text;
     if (const wchar_t* known = PostResultText(code)) {
         text = known;
@@ -167,14 +161,14 @@ void MainPanel::ShowMultiLayer(bool show) {
 void MainPanel::OpenListHome(const wchar_t* query) {
     OpenServicePage(ServicePage(kListHome) + query);
     ShowMultiLayer(true);
-    if (auto* browser = pm_.FindControl(L"browser")) browser->SetFocus();
+    FocusBrowser();
 }
 
 bool MainPanel::SignedInOrAsk(const wchar_t* tip) {
     if (Settings().signedIn) return true;
     ShowLoginLayer();
     if (multiLayer_) {
-        const POINT at = ClientToScreenPoint(multiLayer_->GetWidth() / 2, multiLayer_->GetPos().bottom - 29);
+        const POINT at = ClientToScreen(multiLayer_->GetWidth() / 2, multiLayer_->GetPos().bottom - 29);
         ShowTip(tip, at.x, at.y, 0, kHintColour);
     }
     return false;
@@ -184,7 +178,7 @@ void MainPanel::OpenMyInquiries() {
     if (!SignedInOrAsk(L"请登录后再查看您发布的询价")) return;
     OpenServicePage(ServicePage(kMyInquiries));
     ShowMultiLayer(false);
-    if (auto* browser = pm_.FindControl(L"browser")) browser->SetFocus();
+    FocusBrowser();
 }
 
 void MainPanel::OpenSubscribedInquiries() {
@@ -192,7 +186,7 @@ void MainPanel::OpenSubscribedInquiries() {
     OpenServicePage(ServicePage(kSubscribed));
     if (subscribeBusi_) subscribeBusi_->ResetNewInquiryTotal();
     ShowMultiLayer(false);
-    if (auto* browser = pm_.FindControl(L"browser")) browser->SetFocus();
+    FocusBrowser();
 }
 
 void MainPanel::ReopenCurrentPage() {
@@ -201,7 +195,7 @@ void MainPanel::ReopenCurrentPage() {
     } else if (IsSelected(L"OpSubscribeListPage")) {
         OpenSubscribedInquiries();
     } else {
-        OpenListHome();
+        OpenListHome(L"");
     }
 }
 
@@ -216,8 +210,24 @@ void MainPanel::OnShowSubscribedList() {
 }
 
 void MainPanel::OnGoToPostBox() {
-    if (auto* all = Find<ui::Option>(L"OpAllListPage"); all && !all->IsSelected()) all->Selected(true, true);
+    SelectListHome();
     if (postEdit_) postEdit_->SetFocus();
+}
+
+void MainPanel::SelectListHome() {
+    if (auto* all = Find<ui::Option>(L"OpAllListPage"); all && !all->IsSelected()) all->Selected(true, true);
+}
+
+void MainPanel::OpenSelectedPersonalPage() {
+    if (IsSelected(L"OpMyRequire")) {
+        OpenMyInquiries();
+    } else if (IsSelected(L"OpSubscribeListPage")) {
+        OpenSubscribedInquiries();
+    }
+}
+
+void MainPanel::FocusBrowser() {
+    if (auto* browser = pm_.FindControl(L"browser")) browser->SetFocus();
 }
 
 void MainPanel::SetTitleAreaFull(bool full) {

@@ -14,8 +14,6 @@ void MainPanel::AddRoutes() {
     MessageRoutes& m = routes_.messages;
     m.Add(WM_TIMER, [this](WPARAM id, LPARAM) { timers_.Dispatch(static_cast<UINT>(id), 0, 0); });
     m.Add(WM_WINDOWPOSCHANGING, [this](WPARAM, LPARAM pos) { MoveSideWindows(reinterpret_cast<const WINDOWPOS*>(pos)); });
-    m.Add(TrayIcon::TaskbarCreatedMessage(), [this](WPARAM, LPARAM) { tray_.Restore(); });
-    m.Add(msg::kTrayIcon, [this](WPARAM id, LPARAM mouse) { OnTrayIcon(id, mouse); });
     m.Add(msg::kTipBannerClosed, [this](WPARAM, LPARAM) {
         if (!::IsWindow(bannerWindow_)) banner_ = nullptr;
     });
@@ -47,6 +45,7 @@ void MainPanel::AddRoutes() {
     m.Add(msg::kQuitForUpdate, [this](WPARAM, LPARAM) { Quit(); });
     // 2050, 2051, 2052, 2053, 2054, 2056, 2088, 2128, 2138, 2198, 2199 and
     // 2210 belong to windows not part of this build.
+    trayMenus_.AddRoutes(routes_);
     AddTimerRoutes();
     AddFilterRoutes();
     AddNotifyRoutes();
@@ -64,16 +63,16 @@ void MainPanel::AddTimerRoutes() {
     });
     timers_.Add(kSlowMessagesTimer, [this](WPARAM, LPARAM) {
         if (msgCenterBusi_) msgCenterBusi_->RequestNewMessageCount();
-        ::KillTimer(hwnd_, kMessagesTimer);
-        ::SetTimer(hwnd_, kMessagesTimer, periods_.messages, nullptr);
+        StopTimer(kMessagesTimer);
+        StartTimer(kMessagesTimer);
     });
     timers_.Add(kTokenTimer, [](WPARAM, LPARAM) { SynLogin().RequestToken(); });
     timers_.Add(kAddTrayIconTimer, [this](WPARAM, LPARAM) {
-        ::KillTimer(hwnd_, kAddTrayIconTimer);
-        tray_.Add(hwnd_, tray_.IconResource() != 0 ? tray_.IconResource() : TrayIcon::kSignedOutIcon);
+        StopTimer(kAddTrayIconTimer);
+        trayMenus_.AddIcon();
     });
     // One-shot; the update notices it starts are not part of this build.
-    timers_.Add(kNoticeCheckTimer, [this](WPARAM, LPARAM) { ::KillTimer(hwnd_, kNoticeCheckTimer); });
+    timers_.Add(kNoticeCheckTimer, [this](WPARAM, LPARAM) { StopTimer(kNoticeCheckTimer); });
 }
 
 void MainPanel::AddFilterRoutes() {
@@ -96,9 +95,6 @@ void MainPanel::AddFilterRoutes() {
 void MainPanel::AddNotifyRoutes() {
     NotifyRoutes& n = routes_.notifications;
     const std::wstring any = NotifyRoutes::kAnySender;
-    n.Add(L"click", L"BtnExit", [this](ui::Notification&) { OnExitButton(); });
-    n.Add(L"click", L"BtnMin", [this](ui::Notification&) { SendMessageW(WM_SYSCOMMAND, SC_MINIMIZE, 0); });
-    n.Add(L"click", L"BtnMenu", [this](ui::Notification& e) { OpenMainMenu(e.sender); });
     n.Add(L"click", L"BtnHideLoginLayer", [this](ui::Notification& e) { OnHideLoginLayerButton(e.sender); });
     n.Add(L"click", L"BtnLogin", [this](ui::Notification&) { OnLoginButton(); });
     n.Add(L"click", L"NotLoggedUser", [this](ui::Notification&) { ShowLoginLayer(); });
@@ -128,10 +124,8 @@ void MainPanel::AddNotifyRoutes() {
     });
     n.Add(L"selectchanged", L"OpZudedo", [this](ui::Notification&) { OnPostTypeChanged(); });
     n.Add(L"selectchanged", L"OpTuiguang", [this](ui::Notification&) { OnPostTypeChanged(); });
-    n.Add(L"menu", L"PostEdit", [this](ui::Notification&) { OpenEditMenu(); });
-    for (const wchar_t* item : {L"menu_log_action", L"menu_exit", L"menu_feedback", L"menu_show_main_panel",
-                                L"menu_hide_main_panel", L"menu_cut", L"menu_copy", L"menu_paste", L"menu_select_all"}) {
-        n.Add(item, any, [this](ui::Notification& e) { OnMenuItem(e.type); });
+    for (const wchar_t* item : {L"menu_cut", L"menu_copy", L"menu_paste", L"menu_select_all"}) {
+        n.Add(item, any, [this](ui::Notification& e) { OnEditCommand(e.type); });
     }
     // "menu_config", "menu_modify_subscribe" and "menu_about_us" open side
     // windows that are not part of this build.

@@ -1,33 +1,40 @@
-// Main window: the notification-area icon and balloons, the three menus,
-// the caption buttons, show/hide/quit, the timers, the reachability
-// reactions, and the keyboard and mouse filter.
+// Main window: show/hide/quit, the timers, the reachability reactions, and
+// the keyboard and mouse filter.
 #include "panels/main_panel.h"
 
 #include "api/main_busi.h"
 #include "api/msg_center_busi.h"
 #include "api/open_url_syn_login.h"
 #include "api/subscribe_busi.h"
-#include "net/shell_open.h"
 #include "shell/app_settings.h"
 #include "shell/messages.h"
-#include "shell/service_config.h"
 #include "ui/controls.h"
-#include "ui/menu.h"
 #include "ui/native_controls.h"
 #include "ui/notice_banner.h"
 
-namespace {
-
-const wchar_t kOffline[] = L"连接已断开，请检查您的网络是否正常";
-
-}  // namespace
-
 bool MainPanel::ShowBalloon(const std::wstring& text, const std::wstring& title, UINT timeoutMs,
                             TrayIcon::BalloonIcon icon) {
-    return tray_.ShowBalloon(text, title, timeoutMs, icon);
+    return trayMenus_.ShowBalloon(text, title, timeoutMs, icon);
 }
 
-void MainPanel::SetTrayIcon(UINT iconResource) { tray_.SetIcon(iconResource); }
+void MainPanel::SetTrayIcon(UINT iconResource) { trayMenus_.SetIcon(iconResource); }
+
+UINT MainPanel::PeriodOf(Timer id) const {
+    switch (id) {
+        case kCountsTimer: return periods_.counts;
+        case kWebLoginTimer: return periods_.webLogin;
+        case kMessagesTimer: return periods_.messages;
+        case kSlowMessagesTimer: return periods_.slowMessages;
+        case kTokenTimer: return periods_.token;
+        case kNoticeCheckTimer: return periods_.noticeCheck;
+        case kAddTrayIconTimer: return 1;
+    }
+    return 0;
+}
+
+void MainPanel::StartTimer(Timer id) { ::SetTimer(hwnd_, id, PeriodOf(id), nullptr); }
+
+void MainPanel::StopTimer(Timer id) { ::KillTimer(hwnd_, id); }
 
 void MainPanel::ShowMainWindow() {
     ::SetForegroundWindow(hwnd_);
@@ -46,106 +53,22 @@ void MainPanel::Quit() {
     PostMessageW(WM_CLOSE);
 }
 
-void MainPanel::OnTrayIcon(WPARAM id, LPARAM mouse) {
-    if (id != TrayIcon::kId) return;
-    if (mouse == WM_LBUTTONUP) {
-        ShowMainWindow();
-    } else if (mouse == WM_RBUTTONUP) {
-        POINT pt;
-        ::GetCursorPos(&pt);
-        OpenMenu(L"menu_tray.xml", pm_.GetRoot(), pt, ui::UIMenu::kAbovePoint);
-    }
-}
-
-ui::UIMenu* MainPanel::OpenMenu(const wchar_t* layout, ui::Control* owner, POINT pt, UINT flags) {
-    // A menu deletes itself when its window goes; without an owner it would
-    // never have one.
-    if (owner == nullptr) return nullptr;
-    auto* menu = new ui::UIMenu(layout);
-    menu->Init(owner, pt, flags);
-    return menu;
-}
-
-void MainPanel::OpenMainMenu(ui::Control* button) {
-    const RECT& rc = button->GetPos();
-    POINT pt{rc.right, rc.top};
-    ::ClientToScreen(hwnd_, &pt);
-    ui::UIMenu* menu = OpenMenu(L"menu_main_panel_main.xml", button, pt, 0);
-    if (menu == nullptr) return;
-    menu->SetItemText(L"menu_log_action", Settings().signedIn ? L"登出账户" : L"登录");
-}
-
-void MainPanel::OpenEditMenu() {
-    POINT pt;
-    ::GetCursorPos(&pt);
-    ui::UIMenu* menu = OpenMenu(L"menu_edit.xml", pm_.GetRoot(), pt, 0);
-    if (menu == nullptr) return;
-    if (postEdit_ && postEdit_->GetSelText().empty()) {
-        menu->DisableItem(L"menu_copy");
-        menu->DisableItem(L"menu_cut");
-    }
-    if (::OpenClipboard(hwnd_)) {
-        bool usable = false;
-        if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-            if (const auto* text = static_cast<const wchar_t*>(::GlobalLock(data))) {
-                usable = text[0] != L'\0';
-                ::GlobalUnlock(data);
-            }
-        } else if (HANDLE ansi = ::GetClipboardData(CF_TEXT)) {
-            if (const auto* text = static_cast<const char*>(::GlobalLock(ansi))) {
-                usable = text[0] != '\0';
-                ::GlobalUnlock(ansi);
-            }
-        }
-        ::CloseClipboard();
-        if (!usable) menu->DisableItem(L"menu_paste");
-    }
-}
-
-void MainPanel::OnMenuItem(const std::wstring& item) {
-    if (item == L"menu_log_action") {
-        if (Settings().signedIn) {
-            Logout();
-        } else {
-            ShowLoginLayer();
-        }
-    } else if (item == L"menu_exit") {
-        Quit();
-    } else if (item == L"menu_feedback") {
-        ShellOpenUrl(Service().FeedbackOrigin() + L"/guestbook/?soft", true);
-    } else if (item == L"menu_show_main_panel") {
-        ShowMainWindow();
-    } else if (item == L"menu_hide_main_panel") {
-        HideAllWindows();
-    } else if (item == L"menu_cut") {
-        if (postEdit_) postEdit_->Cut();
+void MainPanel::OnEditCommand(const std::wstring& item) {
+    if (postEdit_ == nullptr) return;
+    if (item == L"menu_cut") {
+        postEdit_->Cut();
     } else if (item == L"menu_copy") {
-        if (postEdit_) postEdit_->Copy();
+        postEdit_->Copy();
     } else if (item == L"menu_paste") {
-        if (postEdit_) postEdit_->Paste();
+        postEdit_->Paste();
     } else if (item == L"menu_select_all") {
-        if (postEdit_) postEdit_->SetSelAll();
+        postEdit_->SetSelAll();
     }
-    // "menu_config", "menu_modify_subscribe" and "menu_about_us" open side
-    // windows that are not part of this build.
-}
-
-void MainPanel::OnExitButton() {
-    AppSettings& s = Settings();
-    if (!s.exitButtonHides) {
-        Quit();
-        return;
-    }
-    if (!s.hideToTrayNoticed) {
-        ShowBalloon(L"软件窗口已最小化，点此图标还原显示。", L"提示", 5000, TrayIcon::BalloonIcon::Information);
-        s.hideToTrayNoticed = true;
-    }
-    HideAllWindows();
 }
 
 void MainPanel::OnSlowMessagePolling() {
-    ::KillTimer(hwnd_, kMessagesTimer);
-    ::SetTimer(hwnd_, kSlowMessagesTimer, periods_.slowMessages, nullptr);
+    StopTimer(kMessagesTimer);
+    StartTimer(kSlowMessagesTimer);
 }
 
 void MainPanel::OnReachability(bool reachable, bool forced) {
@@ -153,8 +76,8 @@ void MainPanel::OnReachability(bool reachable, bool forced) {
     if (reachability_ != -1 && now == reachability_) {
         if (!forced) return;
         if (!reachable) {
-            ShowOffline();
-            ShowBalloon(kOffline, L"网络异常", 3000, TrayIcon::BalloonIcon::Warning);
+            ShowOfflinePage();
+            ShowBalloon(kOfflineText, L"网络异常", 3000, TrayIcon::BalloonIcon::Warning);
             return;
         }
     }
@@ -162,8 +85,8 @@ void MainPanel::OnReachability(bool reachable, bool forced) {
     reachability_ = now;
     if (before == -1) {
         if (!reachable) {
-            ShowOffline();
-            ShowBalloon(kOffline, L"网络异常", 5000, TrayIcon::BalloonIcon::Warning);
+            ShowOfflinePage();
+            ShowBalloon(kOfflineText, L"网络异常", 5000, TrayIcon::BalloonIcon::Warning);
         } else if (mainBusi_) {
             mainBusi_->SyncServerTime();
         }
@@ -174,9 +97,9 @@ void MainPanel::OnReachability(bool reachable, bool forced) {
             Logout();
             reloginPending_ = true;
         }
-        ::KillTimer(hwnd_, kCountsTimer);
-        ShowOffline();
-        ShowBalloon(kOffline, L"网络异常", 4000, TrayIcon::BalloonIcon::Warning);
+        StopTimer(kCountsTimer);
+        ShowOfflinePage();
+        ShowBalloon(kOfflineText, L"网络异常", 4000, TrayIcon::BalloonIcon::Warning);
         return;
     }
     if (reloginPending_) {
@@ -185,10 +108,10 @@ void MainPanel::OnReachability(bool reachable, bool forced) {
     }
     if (mainBusi_) mainBusi_->SyncServerTime();
     OpenListHome();
-    ::SetTimer(hwnd_, kCountsTimer, periods_.counts, nullptr);
+    StartTimer(kCountsTimer);
 }
 
-void MainPanel::ShowOffline() {
+void MainPanel::ShowOfflinePage() {
     if (navigator_) navigator_->ShowOfflinePage();
 }
 
