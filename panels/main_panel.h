@@ -12,11 +12,11 @@
 
 #include "net/reachability.h"
 #include "panels/browser_navigator.h"
+#include "panels/login_layer.h"
 #include "panels/main_window_host.h"
 #include "panels/route_table.h"
 #include "panels/tray_icon.h"
 #include "panels/tray_menus.h"
-#include "shell/saved_password.h"
 #include "ui/skin_window.h"
 
 class LoginBusi;
@@ -100,9 +100,6 @@ public:
     void HideAllWindows() override;
     void Quit() override;
 
-    void HideLoginLayer();
-    bool StartLogin();
-
     // Seams and state for tests and tools.
     void SetPeriods(const Periods& periods) { periods_ = periods; }
     void SetNavigator(std::unique_ptr<BrowserNavigator> navigator);
@@ -111,24 +108,12 @@ public:
     const Tip& LastTip() const { return lastTip_; }
 
 private:
-    // Frame and login.
+    // Frame.
     void PlaceWindow();
     void LookUpControls();
-    void FillLoginLayer();
-    void OnLoginButton();
-    void OnLoginResult(WPARAM ok, LPARAM code);
-    void OnLoginSucceeded();
-    void OnLoginFailed(int code);
     void OnServerTimeKnown();
-    void OnAvatarSaved();
     void OnPendingTip();
     void OnWebLoginRequest();
-    void OnLoginBoxFocus(ui::Control* box, bool gained);
-    void OnHideLoginLayerButton(ui::Control* button);
-    void OnCredentialOption(bool autoOption);
-    void ShowCapsLockTip();
-    CredentialBoxes Boxes() const;
-    void SetBoxes(const CredentialBoxes& boxes);
     UINT PeriodOf(Timer id) const;
 
     // Posting and pages.
@@ -172,6 +157,7 @@ private:
 
     Periods periods_;
     TrayMenus trayMenus_{*this};
+    LoginLayer login_{*this};
     std::unique_ptr<LoginBusi> loginBusi_;
     std::unique_ptr<MainBusi> mainBusi_;
     std::unique_ptr<SubscribeBusi> subscribeBusi_;
@@ -183,26 +169,15 @@ private:
 
     // Controls, looked up once.
     ui::Control* avatar_ = nullptr;
-    ui::Label* labelLxsname_ = nullptr;
-    ui::Label* labelUsername_ = nullptr;
-    ui::Control* notLoggedUser_ = nullptr;
     ui::Control* btnHideFull_ = nullptr;
     ui::Control* multiLayer_ = nullptr;
     ui::RichEdit* postEdit_ = nullptr;
     ui::Control* postNotice_ = nullptr;
     ui::Label* restWordCount_ = nullptr;
-    ui::Control* loginLayer_ = nullptr;
-    ui::Edit* editUsername_ = nullptr;
-    ui::Edit* editPassword_ = nullptr;
-    ui::Option* optionSavePsw_ = nullptr;
-    ui::Option* optionAutoLogin_ = nullptr;
-    ui::Control* inputUsernameNotice_ = nullptr;
-    ui::Control* inputPasswordNotice_ = nullptr;
 
     Tip pendingTip_;
     Tip lastTip_;
     bool reloginPending_ = false;
-    bool loginRunning_ = false;
     bool startupReported_ = false;
     bool webLoginReloaded_ = false;
     int reachability_ = -1;

@@ -245,28 +245,7 @@ void MainPanel::SetTitleAreaFull(bool full) {
 }
 
 void MainPanel::OnPageButton(const std::wstring& name) {
-    const AppSettings& s = Settings();
-    if (name == L"avatarFrame") {
-        if (s.signedIn) {
-            SynLogin().OpenUrl(WebPage(shell::FormatW(L"/%u", s.uid).c_str()));
-        } else if (loginLayer_ && loginLayer_->IsVisible()) {
-            SynLogin().OpenUrl(WebPage(L"/"));
-        } else {
-            ShowLoginLayer();
-        }
-    } else if (name == L"MsgCenter") {
-        if (s.signedIn) {
-            SynLogin().OpenUrl(WebPage(L"/notice"));
-        } else if (!loginLayer_ || !loginLayer_->IsVisible()) {
-            ShowLoginLayer();
-        }
-    } else if (name == L"ViewPostRule") {
-        SynLogin().OpenUrl(WebPage(L"/blog/lb_info/3761"));
-    } else if (name == L"LinkForgetPSW") {
-        ShellOpenUrl(WebPage(L"/reg/getback_pass"), false);
-    } else if (name == L"LinkSignUp") {
-        ShellOpenUrl(WebPage(L"/intro?from_soft"), false);
-    }
+    if (name == L"ViewPostRule") SynLogin().OpenUrl(WebPage(L"/blog/lb_info/3761"));
 }
 
 void MainPanel::UpdateBottomLabel() {

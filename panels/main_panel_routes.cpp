@@ -17,8 +17,6 @@ void MainPanel::AddRoutes() {
     m.Add(msg::kTipBannerClosed, [this](WPARAM, LPARAM) {
         if (!::IsWindow(bannerWindow_)) banner_ = nullptr;
     });
-    m.Add(msg::kLoginResult, [this](WPARAM ok, LPARAM code) { OnLoginResult(ok, code); });
-    m.Add(msg::kAvatarSaved, [this](WPARAM, LPARAM) { OnAvatarSaved(); });
     m.Add(msg::kServerTimeSet, [this](WPARAM, LPARAM) { OnServerTimeKnown(); });
     m.Add(msg::kPostResult, [this](WPARAM code, LPARAM) { OnPostResult(static_cast<int>(static_cast<INT_PTR>(code))); });
     m.Add(msg::kPostCountsStored, [this](WPARAM, LPARAM) { UpdateBottomLabel(); });
@@ -46,6 +44,7 @@ void MainPanel::AddRoutes() {
     // 2050, 2051, 2052, 2053, 2054, 2056, 2088, 2128, 2138, 2198, 2199 and
     // 2210 belong to windows not part of this build.
     trayMenus_.AddRoutes(routes_);
+    login_.AddRoutes(routes_);
     AddTimerRoutes();
     AddFilterRoutes();
     AddNotifyRoutes();
@@ -82,12 +81,7 @@ void MainPanel::AddFilterRoutes() {
     });
     filters_.Add(WM_KEYDOWN, [this](WPARAM key, LPARAM) {
         HideBanner();
-        if (key == VK_RETURN && loginLayer_ && loginLayer_->IsVisible()) {
-            OnLoginButton();
-        } else if (key == VK_CAPITAL && editPassword_ && editPassword_->IsFocused() &&
-                   (::GetKeyState(VK_CAPITAL) & 1)) {
-            ShowCapsLockTip();
-        }
+        login_.OnKeyDown(key);
     });
     filters_.Add(WM_LBUTTONDOWN, [this](WPARAM, LPARAM) { HideBanner(); });
 }
@@ -95,24 +89,13 @@ void MainPanel::AddFilterRoutes() {
 void MainPanel::AddNotifyRoutes() {
     NotifyRoutes& n = routes_.notifications;
     const std::wstring any = NotifyRoutes::kAnySender;
-    n.Add(L"click", L"BtnHideLoginLayer", [this](ui::Notification& e) { OnHideLoginLayerButton(e.sender); });
-    n.Add(L"click", L"BtnLogin", [this](ui::Notification&) { OnLoginButton(); });
-    n.Add(L"click", L"NotLoggedUser", [this](ui::Notification&) { ShowLoginLayer(); });
     n.Add(L"click", L"BtnShowFull", [this](ui::Notification&) { SetTitleAreaFull(true); });
     n.Add(L"click", L"BtnHideFull", [this](ui::Notification&) { SetTitleAreaFull(false); });
     n.Add(L"click", L"BtnPost", [this](ui::Notification&) { OnPost(); });
-    for (const wchar_t* page : {L"avatarFrame", L"MsgCenter", L"ViewPostRule", L"LinkForgetPSW", L"LinkSignUp"}) {
-        n.Add(L"click", page, [this](ui::Notification& e) { OnPageButton(e.sender->GetName()); });
-    }
+    n.Add(L"click", L"ViewPostRule", [this](ui::Notification& e) { OnPageButton(e.sender->GetName()); });
     n.Add(L"textchanged", L"PostEdit", [this](ui::Notification&) { OnPostTextChanged(); });
     n.Add(L"setfocus", L"PostEdit", [this](ui::Notification&) { OnPostFocus(true); });
     n.Add(L"killfocus", L"PostEdit", [this](ui::Notification&) { OnPostFocus(false); });
-    for (const wchar_t* box : {L"EditUsername", L"EditPassword"}) {
-        n.Add(L"setfocus", box, [this](ui::Notification& e) { OnLoginBoxFocus(e.sender, true); });
-        n.Add(L"killfocus", box, [this](ui::Notification& e) { OnLoginBoxFocus(e.sender, false); });
-    }
-    n.Add(L"selectchanged", L"OptionAutoLogin", [this](ui::Notification&) { OnCredentialOption(true); });
-    n.Add(L"selectchanged", L"OptionSavePSW", [this](ui::Notification&) { OnCredentialOption(false); });
     n.Add(L"selectchanged", L"OpAllListPage", [this](ui::Notification&) {
         if (IsSelected(L"OpAllListPage")) OpenListHome();
     });
