@@ -14,6 +14,7 @@
 #include "panels/browser_navigator.h"
 #include "panels/login_layer.h"
 #include "panels/main_window_host.h"
+#include "panels/post_box.h"
 #include "panels/route_table.h"
 #include "panels/tray_icon.h"
 #include "panels/tray_menus.h"
@@ -93,7 +94,7 @@ public:
     bool StartLogin(const std::wstring& userName, const std::wstring& password) override;
     void Logout() override;
     void ExpandTitleArea() override;
-    void OpenListHome() override { OpenListHome(L""); }
+    void OpenListHome() override;
     void SelectListHome() override;
     void OpenSelectedPersonalPage() override;
     void ShowMainWindow() override;
@@ -110,44 +111,21 @@ public:
 private:
     // Frame.
     void PlaceWindow();
-    void LookUpControls();
     void OnServerTimeKnown();
     void OnPendingTip();
     void OnWebLoginRequest();
     UINT PeriodOf(Timer id) const;
 
-    // Posting and pages.
-    void OnPostTextChanged();
-    void OnPostFocus(bool gained);
-    void ExpandPostOptions(bool expand);
-    void OnPostTypeChanged();
-    void OnPost();
-    void OnPostResult(int code);
-    void OpenListHome(const wchar_t* query);
-    // True when signed in; otherwise shows the login layer and the tip.
-    bool SignedInOrAsk(const wchar_t* tip);
-    void OpenMyInquiries();
-    void OpenSubscribedInquiries();
-    void ReopenCurrentPage();
-    void OnShowSubscribedList();
-    void OnGoToPostBox();
-    void SetTitleAreaFull(bool full);
-    void ShowMultiLayer(bool show);
-    void OnPageButton(const std::wstring& name);
-    void UpdateBottomLabel();
-
     // Routing.
     void AddRoutes();
     void AddTimerRoutes();
     void AddFilterRoutes();
-    void AddNotifyRoutes();
 
     // Timers and connection.
     void OnReachability(bool reachable, bool forced);
     void OnSlowMessagePolling();
     void HideBanner();
     void MoveSideWindows(const WINDOWPOS* pos);
-    void OnEditCommand(const std::wstring& item);
 
     // Messages of the window, of its timers, and those its key and mouse
     // filter looks at; control notifications.
@@ -158,6 +136,7 @@ private:
     Periods periods_;
     TrayMenus trayMenus_{*this};
     LoginLayer login_{*this};
+    PostBox postBox_{*this};
     std::unique_ptr<LoginBusi> loginBusi_;
     std::unique_ptr<MainBusi> mainBusi_;
     std::unique_ptr<SubscribeBusi> subscribeBusi_;
@@ -167,19 +146,10 @@ private:
     ui::NoticeBanner* banner_ = nullptr;  // deletes itself; forgotten on 2055
     HWND bannerWindow_ = nullptr;         // used only while IsWindow says it lives
 
-    // Controls, looked up once.
-    ui::Control* avatar_ = nullptr;
-    ui::Control* btnHideFull_ = nullptr;
-    ui::Control* multiLayer_ = nullptr;
-    ui::RichEdit* postEdit_ = nullptr;
-    ui::Control* postNotice_ = nullptr;
-    ui::Label* restWordCount_ = nullptr;
-
     Tip pendingTip_;
     Tip lastTip_;
     bool reloginPending_ = false;
     bool startupReported_ = false;
     bool webLoginReloaded_ = false;
     int reachability_ = -1;
-    int postType_ = 0;
 };

@@ -48,10 +48,9 @@ void MainPanel::Init() {
             navigator_ = std::make_unique<BrowserPageNavigator>(browser);
         }
     }
-    if (navigator_) OpenListHome(L"");
-    LookUpControls();
-    if (postEdit_) postEdit_->SetEventMask(ENM_CHANGE | ENM_REQUESTRESIZE);
+    postBox_.Init();
     login_.Init();
+    if (navigator_) OpenListHome();
 
     monitor_ = std::make_unique<ReachabilityMonitor>();
     monitor_->SetInterval(periods_.reachability);
@@ -82,15 +81,6 @@ void MainPanel::PlaceWindow() {
         ::SetWindowPos(hwnd_, nullptr, 0, 0, init.cx, wanted, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     }
     pm_.SetMaxInfo(pm_.GetMaxInfo().cx, workHeight);
-}
-
-void MainPanel::LookUpControls() {
-    avatar_ = pm_.FindControl(L"avatar");
-    btnHideFull_ = pm_.FindControl(L"BtnHideFull");
-    multiLayer_ = pm_.FindControl(L"MultiLayerContainer");
-    postEdit_ = Find<ui::RichEdit>(L"PostEdit");
-    postNotice_ = pm_.FindControl(L"PostNotice");
-    restWordCount_ = Find<ui::Label>(L"RestWordCount");
 }
 
 void MainPanel::ShowTip(const std::wstring& text, int x, int y, int type, const std::wstring& colour) {
@@ -124,10 +114,16 @@ bool MainPanel::StartLogin(const std::wstring& userName, const std::wstring& pas
 
 void MainPanel::Logout() { login_.Logout(); }
 
-void MainPanel::ExpandTitleArea() {
-    auto* full = pm_.FindControl(L"TitleInfoPanelFull");
-    if (full == nullptr || full->IsVisible()) return;
-    SetTitleAreaFull(true);
+void MainPanel::ExpandTitleArea() { postBox_.ExpandTitleArea(); }
+
+void MainPanel::OpenListHome() { postBox_.OpenListHome(); }
+
+void MainPanel::SelectListHome() { postBox_.SelectListHome(); }
+
+void MainPanel::OpenSelectedPersonalPage() { postBox_.OpenSelectedPersonalPage(); }
+
+void MainPanel::FocusBrowser() {
+    if (auto* browser = pm_.FindControl(L"browser")) browser->SetFocus();
 }
 
 void MainPanel::OnServerTimeKnown() {

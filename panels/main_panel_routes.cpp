@@ -18,10 +18,6 @@ void MainPanel::AddRoutes() {
         if (!::IsWindow(bannerWindow_)) banner_ = nullptr;
     });
     m.Add(msg::kServerTimeSet, [this](WPARAM, LPARAM) { OnServerTimeKnown(); });
-    m.Add(msg::kPostResult, [this](WPARAM code, LPARAM) { OnPostResult(static_cast<int>(static_cast<INT_PTR>(code))); });
-    m.Add(msg::kPostCountsStored, [this](WPARAM, LPARAM) { UpdateBottomLabel(); });
-    m.Add(msg::kWebLoginDone, [this](WPARAM, LPARAM) { ReopenCurrentPage(); });
-    m.Add(msg::kShowSubscribedList, [this](WPARAM, LPARAM) { OnShowSubscribedList(); });
     m.Add(msg::kPollNewInquiries, [this](WPARAM, LPARAM) {
         if (subscribeBusi_) subscribeBusi_->RequestNewInquiryCount();
     });
@@ -39,15 +35,14 @@ void MainPanel::AddRoutes() {
         if (monitor_) monitor_->CheckNow(hwnd_);
     });
     m.Add(msg::kPageWebLogin, [this](WPARAM, LPARAM) { OnWebLoginRequest(); });
-    m.Add(msg::kPagePostNew, [this](WPARAM, LPARAM) { OnGoToPostBox(); });
     m.Add(msg::kQuitForUpdate, [this](WPARAM, LPARAM) { Quit(); });
     // 2050, 2051, 2052, 2053, 2054, 2056, 2088, 2128, 2138, 2198, 2199 and
     // 2210 belong to windows not part of this build.
     trayMenus_.AddRoutes(routes_);
     login_.AddRoutes(routes_);
+    postBox_.AddRoutes(routes_);
     AddTimerRoutes();
     AddFilterRoutes();
-    AddNotifyRoutes();
 }
 
 void MainPanel::AddTimerRoutes() {
@@ -77,39 +72,11 @@ void MainPanel::AddTimerRoutes() {
 void MainPanel::AddFilterRoutes() {
     filters_.Add(WM_NCLBUTTONDOWN, [this](WPARAM, LPARAM) {
         HideBanner();
-        if (postEdit_ && postEdit_->IsFocused()) pm_.SetFocus(nullptr);
+        postBox_.OnCaptionPress();
     });
     filters_.Add(WM_KEYDOWN, [this](WPARAM key, LPARAM) {
         HideBanner();
         login_.OnKeyDown(key);
     });
     filters_.Add(WM_LBUTTONDOWN, [this](WPARAM, LPARAM) { HideBanner(); });
-}
-
-void MainPanel::AddNotifyRoutes() {
-    NotifyRoutes& n = routes_.notifications;
-    const std::wstring any = NotifyRoutes::kAnySender;
-    n.Add(L"click", L"BtnShowFull", [this](ui::Notification&) { SetTitleAreaFull(true); });
-    n.Add(L"click", L"BtnHideFull", [this](ui::Notification&) { SetTitleAreaFull(false); });
-    n.Add(L"click", L"BtnPost", [this](ui::Notification&) { OnPost(); });
-    n.Add(L"click", L"ViewPostRule", [this](ui::Notification& e) { OnPageButton(e.sender->GetName()); });
-    n.Add(L"textchanged", L"PostEdit", [this](ui::Notification&) { OnPostTextChanged(); });
-    n.Add(L"setfocus", L"PostEdit", [this](ui::Notification&) { OnPostFocus(true); });
-    n.Add(L"killfocus", L"PostEdit", [this](ui::Notification&) { OnPostFocus(false); });
-    n.Add(L"selectchanged", L"OpAllListPage", [this](ui::Notification&) {
-        if (IsSelected(L"OpAllListPage")) OpenListHome();
-    });
-    n.Add(L"selectchanged", L"OpMyRequire", [this](ui::Notification&) {
-        if (IsSelected(L"OpMyRequire")) OpenMyInquiries();
-    });
-    n.Add(L"selectchanged", L"OpSubscribeListPage", [this](ui::Notification&) {
-        if (IsSelected(L"OpSubscribeListPage")) OpenSubscribedInquiries();
-    });
-    n.Add(L"selectchanged", L"OpZudedo", [this](ui::Notification&) { OnPostTypeChanged(); });
-    n.Add(L"selectchanged", L"OpTuiguang", [this](ui::Notification&) { OnPostTypeChanged(); });
-    for (const wchar_t* item : {L"menu_cut", L"menu_copy", L"menu_paste", L"menu_select_all"}) {
-        n.Add(item, any, [this](ui::Notification& e) { OnEditCommand(e.type); });
-    }
-    // "menu_config", "menu_modify_subscribe" and "menu_about_us" open side
-    // windows that are not part of this build.
 }

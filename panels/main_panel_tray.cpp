@@ -53,19 +53,6 @@ void MainPanel::Quit() {
     PostMessageW(WM_CLOSE);
 }
 
-void MainPanel::OnEditCommand(const std::wstring& item) {
-    if (postEdit_ == nullptr) return;
-    if (item == L"menu_cut") {
-        postEdit_->Cut();
-    } else if (item == L"menu_copy") {
-        postEdit_->Copy();
-    } else if (item == L"menu_paste") {
-        postEdit_->Paste();
-    } else if (item == L"menu_select_all") {
-        postEdit_->SetSelAll();
-    }
-}
-
 void MainPanel::OnSlowMessagePolling() {
     StopTimer(kMessagesTimer);
     StartTimer(kSlowMessagesTimer);
