@@ -12,6 +12,7 @@
 
 #include "net/reachability.h"
 #include "panels/browser_navigator.h"
+#include "panels/connection_watch.h"
 #include "panels/login_layer.h"
 #include "panels/main_window_host.h"
 #include "panels/post_box.h"
@@ -86,7 +87,7 @@ public:
     MsgCenterBusi* MessageCentre() override { return msgCenterBusi_.get(); }
     void StartTimer(Timer id) override;
     void StopTimer(Timer id) override;
-    int Reachability() const override { return reachability_; }
+    int Reachability() const override { return connection_.State(); }
     void OpenServicePage(const std::wstring& address) override;
     void ShowOfflinePage() override;
     void FocusBrowser() override;
@@ -104,7 +105,7 @@ public:
     // Seams and state for tests and tools.
     void SetPeriods(const Periods& periods) { periods_ = periods; }
     void SetNavigator(std::unique_ptr<BrowserNavigator> navigator);
-    bool ReloginPending() const { return reloginPending_; }
+    bool ReloginPending() const { return connection_.ReloginPending(); }
     const TrayIcon& Tray() const { return trayMenus_.Icon(); }
     const Tip& LastTip() const { return lastTip_; }
 
@@ -122,7 +123,6 @@ private:
     void AddFilterRoutes();
 
     // Timers and connection.
-    void OnReachability(bool reachable, bool forced);
     void OnSlowMessagePolling();
     void HideBanner();
     void MoveSideWindows(const WINDOWPOS* pos);
@@ -137,10 +137,10 @@ private:
     TrayMenus trayMenus_{*this};
     LoginLayer login_{*this};
     PostBox postBox_{*this};
+    ConnectionWatch connection_{*this};
     std::unique_ptr<LoginBusi> loginBusi_;
     std::unique_ptr<MainBusi> mainBusi_;
     std::unique_ptr<SubscribeBusi> subscribeBusi_;
-    std::unique_ptr<ReachabilityMonitor> monitor_;
     std::unique_ptr<MsgCenterBusi> msgCenterBusi_;
     std::unique_ptr<BrowserNavigator> navigator_;
     ui::NoticeBanner* banner_ = nullptr;  // deletes itself; forgotten on 2055
@@ -148,8 +148,6 @@ private:
 
     Tip pendingTip_;
     Tip lastTip_;
-    bool reloginPending_ = false;
     bool startupReported_ = false;
     bool webLoginReloaded_ = false;
-    int reachability_ = -1;
 };

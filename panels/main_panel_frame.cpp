@@ -52,9 +52,7 @@ void MainPanel::Init() {
     login_.Init();
     if (navigator_) OpenListHome();
 
-    monitor_ = std::make_unique<ReachabilityMonitor>();
-    monitor_->SetInterval(periods_.reachability);
-    monitor_->StartMonitor(hwnd_);
+    connection_.Start(periods_.reachability);
     mainBusi_ = std::make_unique<MainBusi>(hwnd_);
     loginBusi_ = std::make_unique<LoginBusi>(hwnd_);
     msgCenterBusi_ = std::make_unique<MsgCenterBusi>(hwnd_);
@@ -148,7 +146,7 @@ void MainPanel::OnWebLoginRequest() {
 
 void MainPanel::OpenServicePage(const std::wstring& address) {
     if (!navigator_) return;
-    if (reachability_ == 0) {
+    if (Reachability() == 0) {
         navigator_->ShowOfflinePage();
     } else {
         navigator_->OpenPage(address);

@@ -21,7 +21,6 @@ void MainPanel::AddRoutes() {
     m.Add(msg::kPollNewInquiries, [this](WPARAM, LPARAM) {
         if (subscribeBusi_) subscribeBusi_->RequestNewInquiryCount();
     });
-    m.Add(msg::kReachability, [this](WPARAM reachable, LPARAM forced) { OnReachability(reachable != 0, forced != 0); });
     m.Add(msg::kRequestMessageCount, [this](WPARAM, LPARAM) {
         if (msgCenterBusi_) msgCenterBusi_->RequestNewMessageCount();
     });
@@ -31,9 +30,6 @@ void MainPanel::AddRoutes() {
     m.Add(msg::kSlowMessagePolling, [this](WPARAM, LPARAM) { OnSlowMessagePolling(); });
     m.Add(msg::kShowPendingTip, [this](WPARAM, LPARAM) { OnPendingTip(); });
     m.Add(msg::kPageOtherClick, [this](WPARAM, LPARAM) { HideBanner(); });
-    m.Add(msg::kPageRetryConnect, [this](WPARAM, LPARAM) {
-        if (monitor_) monitor_->CheckNow(hwnd_);
-    });
     m.Add(msg::kPageWebLogin, [this](WPARAM, LPARAM) { OnWebLoginRequest(); });
     m.Add(msg::kQuitForUpdate, [this](WPARAM, LPARAM) { Quit(); });
     // 2050, 2051, 2052, 2053, 2054, 2056, 2088, 2128, 2138, 2198, 2199 and
@@ -41,6 +37,7 @@ void MainPanel::AddRoutes() {
     trayMenus_.AddRoutes(routes_);
     login_.AddRoutes(routes_);
     postBox_.AddRoutes(routes_);
+    connection_.AddRoutes(routes_);
     AddTimerRoutes();
     AddFilterRoutes();
 }

@@ -48,54 +48,13 @@ void MainPanel::Quit() {
     msgCenterBusi_.reset();
     if (subscribeBusi_) subscribeBusi_->StopPolling();
     subscribeBusi_.reset();
-    if (monitor_) monitor_->StopMonitor();
-    monitor_.reset();
+    connection_.Stop();
     PostMessageW(WM_CLOSE);
 }
 
 void MainPanel::OnSlowMessagePolling() {
     StopTimer(kMessagesTimer);
     StartTimer(kSlowMessagesTimer);
-}
-
-void MainPanel::OnReachability(bool reachable, bool forced) {
-    const int now = reachable ? 1 : 0;
-    if (reachability_ != -1 && now == reachability_) {
-        if (!forced) return;
-        if (!reachable) {
-            ShowOfflinePage();
-            ShowBalloon(kOfflineText, L"网络异常", 3000, TrayIcon::BalloonIcon::Warning);
-            return;
-        }
-    }
-    const int before = reachability_;
-    reachability_ = now;
-    if (before == -1) {
-        if (!reachable) {
-            ShowOfflinePage();
-            ShowBalloon(kOfflineText, L"网络异常", 5000, TrayIcon::BalloonIcon::Warning);
-        } else if (mainBusi_) {
-            mainBusi_->SyncServerTime();
-        }
-        return;
-    }
-    if (!reachable) {
-        if (Settings().signedIn) {
-            Logout();
-            reloginPending_ = true;
-        }
-        StopTimer(kCountsTimer);
-        ShowOfflinePage();
-        ShowBalloon(kOfflineText, L"网络异常", 4000, TrayIcon::BalloonIcon::Warning);
-        return;
-    }
-    if (reloginPending_) {
-        StartLogin(Settings().userName, Settings().password);
-        reloginPending_ = false;
-    }
-    if (mainBusi_) mainBusi_->SyncServerTime();
-    OpenListHome();
-    StartTimer(kCountsTimer);
 }
 
 void MainPanel::ShowOfflinePage() {
