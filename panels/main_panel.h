@@ -17,6 +17,7 @@
 #include "panels/main_window_host.h"
 #include "panels/post_box.h"
 #include "panels/route_table.h"
+#include "panels/side_windows.h"
 #include "panels/tray_icon.h"
 #include "panels/tray_menus.h"
 #include "ui/skin_window.h"
@@ -125,7 +126,6 @@ private:
     // Timers and connection.
     void OnSlowMessagePolling();
     void HideBanner();
-    void MoveSideWindows(const WINDOWPOS* pos);
 
     // Messages of the window, of its timers, and those its key and mouse
     // filter looks at; control notifications.
@@ -138,6 +138,7 @@ private:
     LoginLayer login_{*this};
     PostBox postBox_{*this};
     ConnectionWatch connection_{*this};
+    SideWindows sideWindows_;
     std::unique_ptr<LoginBusi> loginBusi_;
     std::unique_ptr<MainBusi> mainBusi_;
     std::unique_ptr<SubscribeBusi> subscribeBusi_;

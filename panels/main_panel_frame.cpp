@@ -168,6 +168,7 @@ LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled
     subscribeBusi_.reset();
     if (banner_ && ::IsWindow(bannerWindow_)) ::DestroyWindow(bannerWindow_);
     banner_ = nullptr;
+    sideWindows_.OnMainWindowClosing();
     RECT rc;
     if (::GetWindowRect(hwnd_, &rc)) s.SaveWindowPlacement(rc);
     trayMenus_.RemoveIcon();

@@ -13,7 +13,9 @@
 void MainPanel::AddRoutes() {
     MessageRoutes& m = routes_.messages;
     m.Add(WM_TIMER, [this](WPARAM id, LPARAM) { timers_.Dispatch(static_cast<UINT>(id), 0, 0); });
-    m.Add(WM_WINDOWPOSCHANGING, [this](WPARAM, LPARAM pos) { MoveSideWindows(reinterpret_cast<const WINDOWPOS*>(pos)); });
+    m.Add(WM_WINDOWPOSCHANGING, [this](WPARAM, LPARAM pos) {
+        if (pos != 0) sideWindows_.OnMainWindowMoving(*reinterpret_cast<const WINDOWPOS*>(pos));
+    });
     m.Add(msg::kTipBannerClosed, [this](WPARAM, LPARAM) {
         if (!::IsWindow(bannerWindow_)) banner_ = nullptr;
     });
@@ -32,8 +34,8 @@ void MainPanel::AddRoutes() {
     m.Add(msg::kPageOtherClick, [this](WPARAM, LPARAM) { HideBanner(); });
     m.Add(msg::kPageWebLogin, [this](WPARAM, LPARAM) { OnWebLoginRequest(); });
     m.Add(msg::kQuitForUpdate, [this](WPARAM, LPARAM) { Quit(); });
-    // 2050, 2051, 2052, 2053, 2054, 2056, 2088, 2128, 2138, 2198, 2199 and
-    // 2210 belong to windows not part of this build.
+    // 2210 (a page's subscription button) asks for nothing; the side
+    // windows' messages will be routed by their part.
     trayMenus_.AddRoutes(routes_);
     login_.AddRoutes(routes_);
     postBox_.AddRoutes(routes_);

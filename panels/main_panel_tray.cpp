@@ -39,9 +39,13 @@ void MainPanel::StopTimer(Timer id) { ::KillTimer(hwnd_, id); }
 void MainPanel::ShowMainWindow() {
     ::SetForegroundWindow(hwnd_);
     ShowWindow(true, true);
+    sideWindows_.OnMainWindowShown();
 }
 
-void MainPanel::HideAllWindows() { ShowWindow(false, false); }
+void MainPanel::HideAllWindows() {
+    sideWindows_.OnMainWindowHidden();
+    ShowWindow(false, false);
+}
 
 void MainPanel::Quit() {
     ShowWindow(false, false);
@@ -59,12 +63,6 @@ void MainPanel::OnSlowMessagePolling() {
 
 void MainPanel::ShowOfflinePage() {
     if (navigator_) navigator_->ShowOfflinePage();
-}
-
-void MainPanel::MoveSideWindows(const WINDOWPOS* pos) {
-    // The settings and subscription windows follow the main window; they
-    // are not part of this build yet.
-    (void)pos;
 }
 
 LRESULT MainPanel::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
