@@ -1,8 +1,9 @@
-// The client's main window and hub: owns the services and the reachability
-// monitor, receives their outcomes as messages, hosts the login layer, the
-// post box and the embedded browser, and lives in the notification area.
-// Its parts depend on it only through MainWindowHost; it routes messages
-// and notifications to them through one table.
+// The client's main window and hub: owns the services, receives their
+// outcomes as messages, hosts the embedded browser and the tip banner, and
+// lives in the notification area. Its parts (the login layer, the post box
+// with the pages, the tray icon with the menus, the connection watch and
+// the side windows) know it only as MainWindowHost; it owns them and routes
+// messages, timers and control notifications to them through tables.
 #pragma once
 
 #include <windows.h>
@@ -28,14 +29,8 @@ class MsgCenterBusi;
 class SubscribeBusi;
 
 namespace ui {
-class Control;
-class Label;
-class Option;
-class Edit;
-class RichEdit;
 class NoticeBanner;
-class UIMenu;
-}  // namespace ui
+}
 
 class MainPanel : public ui::SkinWindow, public MainWindowHost {
 public:
@@ -111,21 +106,20 @@ public:
     const Tip& LastTip() const { return lastTip_; }
 
 private:
-    // Frame.
     void PlaceWindow();
-    void OnServerTimeKnown();
-    void OnPendingTip();
-    void OnWebLoginRequest();
     UINT PeriodOf(Timer id) const;
+    void OnServerTimeKnown();
+    void OnSlowMessagePolling();
+    void OnWebLoginRequest();
+    void OnPendingTip();
+    void HideTip();
+    // The tip banner's pointer and window handle, used only through these.
+    ui::NoticeBanner* TipBanner() const;
+    void KeepTipBanner(ui::NoticeBanner* banner, HWND window);
 
-    // Routing.
     void AddRoutes();
     void AddTimerRoutes();
     void AddFilterRoutes();
-
-    // Timers and connection.
-    void OnSlowMessagePolling();
-    void HideBanner();
 
     // Messages of the window, of its timers, and those its key and mouse
     // filter looks at; control notifications.
@@ -144,8 +138,9 @@ private:
     std::unique_ptr<SubscribeBusi> subscribeBusi_;
     std::unique_ptr<MsgCenterBusi> msgCenterBusi_;
     std::unique_ptr<BrowserNavigator> navigator_;
-    ui::NoticeBanner* banner_ = nullptr;  // deletes itself; forgotten on 2055
-    HWND bannerWindow_ = nullptr;         // used only while IsWindow says it lives
+    // The tip banner deletes itself; see TipBanner and KeepTipBanner.
+    ui::NoticeBanner* banner_ = nullptr;
+    HWND bannerWindow_ = nullptr;
 
     Tip pendingTip_;
     Tip lastTip_;

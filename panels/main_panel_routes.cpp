@@ -1,5 +1,5 @@
-// Main window: the tables that route its messages, timers, filtered input
-// and control notifications.
+// Main window: the tables that route its messages, its timers, the input
+// its filter looks at and the control notifications, and their dispatch.
 #include "panels/main_panel.h"
 
 #include "api/main_busi.h"
@@ -7,8 +7,6 @@
 #include "api/open_url_syn_login.h"
 #include "api/subscribe_busi.h"
 #include "shell/messages.h"
-#include "ui/controls.h"
-#include "ui/native_controls.h"
 
 void MainPanel::AddRoutes() {
     MessageRoutes& m = routes_.messages;
@@ -17,7 +15,7 @@ void MainPanel::AddRoutes() {
         if (pos != 0) sideWindows_.OnMainWindowMoving(*reinterpret_cast<const WINDOWPOS*>(pos));
     });
     m.Add(msg::kTipBannerClosed, [this](WPARAM, LPARAM) {
-        if (!::IsWindow(bannerWindow_)) banner_ = nullptr;
+        if (TipBanner() == nullptr) KeepTipBanner(nullptr, nullptr);
     });
     m.Add(msg::kServerTimeSet, [this](WPARAM, LPARAM) { OnServerTimeKnown(); });
     m.Add(msg::kPollNewInquiries, [this](WPARAM, LPARAM) {
@@ -31,7 +29,7 @@ void MainPanel::AddRoutes() {
     });
     m.Add(msg::kSlowMessagePolling, [this](WPARAM, LPARAM) { OnSlowMessagePolling(); });
     m.Add(msg::kShowPendingTip, [this](WPARAM, LPARAM) { OnPendingTip(); });
-    m.Add(msg::kPageOtherClick, [this](WPARAM, LPARAM) { HideBanner(); });
+    m.Add(msg::kPageOtherClick, [this](WPARAM, LPARAM) { HideTip(); });
     m.Add(msg::kPageWebLogin, [this](WPARAM, LPARAM) { OnWebLoginRequest(); });
     m.Add(msg::kQuitForUpdate, [this](WPARAM, LPARAM) { Quit(); });
     // 2210 (a page's subscription button) asks for nothing; the side
@@ -70,12 +68,28 @@ void MainPanel::AddTimerRoutes() {
 
 void MainPanel::AddFilterRoutes() {
     filters_.Add(WM_NCLBUTTONDOWN, [this](WPARAM, LPARAM) {
-        HideBanner();
+        HideTip();
         postBox_.OnCaptionPress();
     });
     filters_.Add(WM_KEYDOWN, [this](WPARAM key, LPARAM) {
-        HideBanner();
+        HideTip();
         login_.OnKeyDown(key);
     });
-    filters_.Add(WM_LBUTTONDOWN, [this](WPARAM, LPARAM) { HideBanner(); });
+    filters_.Add(WM_LBUTTONDOWN, [this](WPARAM, LPARAM) { HideTip(); });
 }
+
+LRESULT MainPanel::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+    // Never marks a message handled: in particular Escape does not close
+    // the main window.
+    filters_.Dispatch(msg, wParam, lParam);
+    return 0;
+}
+
+LRESULT MainPanel::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+    // None is marked handled: each goes on to the default processing.
+    handled = false;
+    routes_.messages.Dispatch(msg, wParam, lParam);
+    return 0;
+}
+
+void MainPanel::Notify(ui::Notification& msg) { routes_.notifications.Dispatch(msg); }

@@ -1,20 +1,16 @@
-// Main window: construction, placement, the message table, the tip banner,
-// the login layer with sign-in, failure and sign-out, and shutdown.
+// Main window: construction, placement, the services, the tip banner, the
+// timers, showing, hiding and quitting, and the shutdown; the operations its
+// parts ask for, forwarded to the part that does them.
 #include "panels/main_panel.h"
 
 #include "api/login_busi.h"
 #include "api/main_busi.h"
 #include "api/msg_center_busi.h"
-#include "api/open_url_syn_login.h"
 #include "api/subscribe_busi.h"
+#include "panels/browser_page_navigator.h"
 #include "shell/app_settings.h"
 #include "shell/messages.h"
-#include "shell/service_config.h"
-#include "shell/text.h"
-#include "panels/browser_page_navigator.h"
 #include "ui/browser.h"
-#include "ui/controls.h"
-#include "ui/native_controls.h"
 #include "ui/notice_banner.h"
 
 namespace {
@@ -88,21 +84,31 @@ void MainPanel::ShowTip(const std::wstring& text, int x, int y, int type, const 
 
 void MainPanel::OnPendingTip() {
     lastTip_ = pendingTip_;
-    const POINT pt{pendingTip_.x, pendingTip_.y};
-    const int type = pendingTip_.type;
-    if (banner_ && ::IsWindow(bannerWindow_)) {
-        banner_->UpdateNoticeWith(pendingTip_.text, pt, type, pendingTip_.colour, 5000);
+    const Tip& tip = pendingTip_;
+    const POINT pt{tip.x, tip.y};
+    if (ui::NoticeBanner* banner = TipBanner()) {
+        banner->UpdateNoticeWith(tip.text, pt, tip.type, tip.colour, 5000);
         return;
     }
-    // A banner whose window is gone has deleted itself, even if its closing
-    // message is still on its way.
-    banner_ = new ui::NoticeBanner(ui::NoticeBanner::Action{0, msg::kTipBannerClosed, hwnd_});
-    bannerWindow_ = banner_->InitNoticeWith(hwnd_, pendingTip_.text, pt, type, pendingTip_.colour, 5000);
+    auto* banner = new ui::NoticeBanner(ui::NoticeBanner::Action{0, msg::kTipBannerClosed, hwnd_});
+    KeepTipBanner(banner, banner->InitNoticeWith(hwnd_, tip.text, pt, tip.type, tip.colour, 5000));
 }
 
-void MainPanel::HideBanner() {
-    if (banner_ && ::IsWindow(bannerWindow_) && ::IsWindowVisible(bannerWindow_)) ::ShowWindow(bannerWindow_, SW_HIDE);
+void MainPanel::HideTip() {
+    ui::NoticeBanner* banner = TipBanner();
+    if (banner && ::IsWindowVisible(banner->GetHWND())) ::ShowWindow(banner->GetHWND(), SW_HIDE);
 }
+
+// --- The tip banner's pointer and window handle: used nowhere else. ---
+// The banner deletes itself when its window goes, even before its closing
+// message arrives; the pointer is good only while the window lives.
+ui::NoticeBanner* MainPanel::TipBanner() const { return banner_ && ::IsWindow(bannerWindow_) ? banner_ : nullptr; }
+
+void MainPanel::KeepTipBanner(ui::NoticeBanner* banner, HWND window) {
+    banner_ = banner;
+    bannerWindow_ = window;
+}
+// --- End of the tip banner's pointer and window handle. ---
 
 void MainPanel::ShowLoginLayer() { login_.Show(); }
 
@@ -119,10 +125,6 @@ void MainPanel::OpenListHome() { postBox_.OpenListHome(); }
 void MainPanel::SelectListHome() { postBox_.SelectListHome(); }
 
 void MainPanel::OpenSelectedPersonalPage() { postBox_.OpenSelectedPersonalPage(); }
-
-void MainPanel::FocusBrowser() {
-    if (auto* browser = pm_.FindControl(L"browser")) browser->SetFocus();
-}
 
 void MainPanel::OnServerTimeKnown() {
     login_.AutoLogin();
@@ -153,6 +155,63 @@ void MainPanel::OpenServicePage(const std::wstring& address) {
     }
 }
 
+void MainPanel::ShowOfflinePage() {
+    if (navigator_) navigator_->ShowOfflinePage();
+}
+
+void MainPanel::FocusBrowser() {
+    if (auto* browser = pm_.FindControl(L"browser")) browser->SetFocus();
+}
+
+bool MainPanel::ShowBalloon(const std::wstring& text, const std::wstring& title, UINT timeoutMs,
+                            TrayIcon::BalloonIcon icon) {
+    return trayMenus_.ShowBalloon(text, title, timeoutMs, icon);
+}
+
+void MainPanel::SetTrayIcon(UINT iconResource) { trayMenus_.SetIcon(iconResource); }
+
+UINT MainPanel::PeriodOf(Timer id) const {
+    switch (id) {
+        case kCountsTimer: return periods_.counts;
+        case kWebLoginTimer: return periods_.webLogin;
+        case kMessagesTimer: return periods_.messages;
+        case kSlowMessagesTimer: return periods_.slowMessages;
+        case kTokenTimer: return periods_.token;
+        case kNoticeCheckTimer: return periods_.noticeCheck;
+        case kAddTrayIconTimer: return 1;
+    }
+    return 0;
+}
+
+void MainPanel::StartTimer(Timer id) { ::SetTimer(hwnd_, id, PeriodOf(id), nullptr); }
+
+void MainPanel::StopTimer(Timer id) { ::KillTimer(hwnd_, id); }
+
+void MainPanel::OnSlowMessagePolling() {
+    StopTimer(kMessagesTimer);
+    StartTimer(kSlowMessagesTimer);
+}
+
+void MainPanel::ShowMainWindow() {
+    ::SetForegroundWindow(hwnd_);
+    ShowWindow(true, true);
+    sideWindows_.OnMainWindowShown();
+}
+
+void MainPanel::HideAllWindows() {
+    sideWindows_.OnMainWindowHidden();
+    ShowWindow(false, false);
+}
+
+void MainPanel::Quit() {
+    ShowWindow(false, false);
+    msgCenterBusi_.reset();
+    if (subscribeBusi_) subscribeBusi_->StopPolling();
+    subscribeBusi_.reset();
+    connection_.Stop();
+    PostMessageW(WM_CLOSE);
+}
+
 LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
     AppSettings& s = Settings();
     if (subscribeBusi_) subscribeBusi_->StopPolling();
@@ -166,8 +225,8 @@ LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled
     mainBusi_.reset();
     msgCenterBusi_.reset();
     subscribeBusi_.reset();
-    if (banner_ && ::IsWindow(bannerWindow_)) ::DestroyWindow(bannerWindow_);
-    banner_ = nullptr;
+    if (ui::NoticeBanner* banner = TipBanner()) ::DestroyWindow(banner->GetHWND());
+    KeepTipBanner(nullptr, nullptr);
     sideWindows_.OnMainWindowClosing();
     RECT rc;
     if (::GetWindowRect(hwnd_, &rc)) s.SaveWindowPlacement(rc);
