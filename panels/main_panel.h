@@ -104,6 +104,9 @@ public:
     bool ReloginPending() const { return connection_.ReloginPending(); }
     const TrayIcon& Tray() const { return trayMenus_.Icon(); }
     const Tip& LastTip() const { return lastTip_; }
+    // Routes refused because a part claimed a message, timer or
+    // notification another had already claimed.
+    int RouteClashes() const { return routes_.Refused() + timers_.Refused() + filters_.Refused(); }
 
 private:
     void PlaceWindow();
