@@ -47,9 +47,14 @@ void LoginLayer::AddRoutes(RouteTable& routes) {
     n.Add(L"click", L"BtnHideLoginLayer", [this](ui::Notification&) { OnCloseButton(); });
     n.Add(L"click", L"BtnLogin", [this](ui::Notification&) { OnLoginButton(); });
     n.Add(L"click", L"NotLoggedUser", [this](ui::Notification&) { Show(); });
-    for (const wchar_t* button : {L"avatarFrame", L"MsgCenter", L"LinkForgetPSW", L"LinkSignUp"}) {
-        n.Add(L"click", button, [this](ui::Notification& e) { OnUserRowButton(e.sender->GetName()); });
-    }
+    n.Add(L"click", L"avatarFrame", [this](ui::Notification&) { OnAvatarFrame(); });
+    n.Add(L"click", L"MsgCenter", [this](ui::Notification&) { OnMessageCentreButton(); });
+    n.Add(L"click", L"LinkForgetPSW", [](ui::Notification&) {
+        ShellOpenUrl(MainWindowHost::WebPage(L"/reg/getback_pass"), false);
+    });
+    n.Add(L"click", L"LinkSignUp", [](ui::Notification&) {
+        ShellOpenUrl(MainWindowHost::WebPage(L"/intro?from_soft"), false);
+    });
     for (const wchar_t* box : {L"EditUsername", L"EditPassword"}) {
         n.Add(L"setfocus", box, [this](ui::Notification& e) { OnBoxFocus(e.sender, true); });
         n.Add(L"killfocus", box, [this](ui::Notification& e) { OnBoxFocus(e.sender, false); });
@@ -326,26 +331,21 @@ void LoginLayer::ShowCapsLockTip() {
 
 void LoginLayer::SaveOnClose() { ShutdownCredentials(Settings(), Boxes()); }
 
-void LoginLayer::OnUserRowButton(const std::wstring& name) {
+void LoginLayer::OnAvatarFrame() {
     const AppSettings& s = Settings();
-    const bool layerUp = layer_ && layer_->IsVisible();
-    if (name == L"avatarFrame") {
-        if (s.signedIn) {
-            SynLogin().OpenUrl(MainWindowHost::WebPage(shell::FormatW(L"/%u", s.uid).c_str()));
-        } else if (layerUp) {
-            SynLogin().OpenUrl(MainWindowHost::WebPage(L"/"));
-        } else {
-            Show();
-        }
-    } else if (name == L"MsgCenter") {
-        if (s.signedIn) {
-            SynLogin().OpenUrl(MainWindowHost::WebPage(L"/notice"));
-        } else if (!layerUp) {
-            Show();
-        }
-    } else if (name == L"LinkForgetPSW") {
-        ShellOpenUrl(MainWindowHost::WebPage(L"/reg/getback_pass"), false);
-    } else if (name == L"LinkSignUp") {
-        ShellOpenUrl(MainWindowHost::WebPage(L"/intro?from_soft"), false);
+    if (s.signedIn) {
+        SynLogin().OpenUrl(MainWindowHost::WebPage(shell::FormatW(L"/%u", s.uid).c_str()));
+    } else if (layer_ && layer_->IsVisible()) {
+        SynLogin().OpenUrl(MainWindowHost::WebPage(L"/"));
+    } else {
+        Show();
+    }
+}
+
+void LoginLayer::OnMessageCentreButton() {
+    if (Settings().signedIn) {
+        SynLogin().OpenUrl(MainWindowHost::WebPage(L"/notice"));
+    } else if (!layer_ || !layer_->IsVisible()) {
+        Show();
     }
 }

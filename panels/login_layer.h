@@ -46,11 +46,10 @@ public:
     // The window closes: the file side of the credential rules.
     void SaveOnClose();
 
-    // The boxes as the credential rules see them.
-    CredentialBoxes Boxes() const;
-
 private:
     void LookUpControls();
+    // The boxes as the credential rules see them.
+    CredentialBoxes Boxes() const;
     void SetBoxes(const CredentialBoxes& boxes);
     void OnLoginButton();
     void ShowLoading(bool loading);
@@ -63,7 +62,8 @@ private:
     void OnCloseButton();
     void OnCredentialOption(bool autoOption);
     void ShowCapsLockTip();
-    void OnUserRowButton(const std::wstring& name);
+    void OnAvatarFrame();
+    void OnMessageCentreButton();
 
     MainWindowHost& host_;
     bool loginRunning_ = false;

@@ -45,7 +45,9 @@ std::wstring PostResultText(int code, int postType) {
 
 void PostBox::AddRoutes(RouteTable& routes) {
     MessageRoutes& m = routes.messages;
-    m.Add(msg::kPostResult, [this](WPARAM code, LPARAM) { OnPostResult(static_cast<int>(static_cast<INT_PTR>(code))); });
+    m.Add(msg::kPostResult, [this](WPARAM code, LPARAM) {
+        OnPostResult(static_cast<int>(static_cast<INT_PTR>(code)));
+    });
     m.Add(msg::kPostCountsStored, [this](WPARAM, LPARAM) { UpdateBottomLabel(); });
     m.Add(msg::kWebLoginDone, [this](WPARAM, LPARAM) { ReopenCurrentPage(); });
     m.Add(msg::kShowSubscribedList, [this](WPARAM, LPARAM) { OnShowSubscribedList(); });
@@ -73,9 +75,24 @@ void PostBox::AddRoutes(RouteTable& routes) {
     });
     n.Add(L"selectchanged", L"OpZudedo", [this](ui::Notification&) { OnPostTypeChanged(); });
     n.Add(L"selectchanged", L"OpTuiguang", [this](ui::Notification&) { OnPostTypeChanged(); });
-    for (const wchar_t* item : {L"menu_cut", L"menu_copy", L"menu_paste", L"menu_select_all"}) {
-        n.Add(item, NotifyRoutes::kAnySender, [this](ui::Notification& e) { OnEditCommand(e.type); });
-    }
+    AddEditMenuRoutes(n);
+}
+
+void PostBox::AddEditMenuRoutes(NotifyRoutes& n) {
+    // The edit menu's items, from whichever control owns the menu.
+    const std::wstring any = NotifyRoutes::kAnySender;
+    n.Add(L"menu_cut", any, [this](ui::Notification&) {
+        if (postEdit_) postEdit_->Cut();
+    });
+    n.Add(L"menu_copy", any, [this](ui::Notification&) {
+        if (postEdit_) postEdit_->Copy();
+    });
+    n.Add(L"menu_paste", any, [this](ui::Notification&) {
+        if (postEdit_) postEdit_->Paste();
+    });
+    n.Add(L"menu_select_all", any, [this](ui::Notification&) {
+        if (postEdit_) postEdit_->SetSelAll();
+    });
 }
 
 void PostBox::Init() {
@@ -299,18 +316,5 @@ void PostBox::UpdateBottomLabel() {
         const AppSettings& s = Settings();
         label->SetText(shell::FormatW(L"当前询价总数:%ld   今日询价新增:%ld", static_cast<long>(s.totalPosts),
                                       static_cast<long>(s.todayPosts)));
-    }
-}
-
-void PostBox::OnEditCommand(const std::wstring& item) {
-    if (postEdit_ == nullptr) return;
-    if (item == L"menu_cut") {
-        postEdit_->Cut();
-    } else if (item == L"menu_copy") {
-        postEdit_->Copy();
-    } else if (item == L"menu_paste") {
-        postEdit_->Paste();
-    } else if (item == L"menu_select_all") {
-        postEdit_->SetSelAll();
     }
 }

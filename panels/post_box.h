@@ -9,6 +9,7 @@
 #include <string>
 
 class MainWindowHost;
+class NotifyRoutes;
 struct RouteTable;
 
 namespace ui {
@@ -36,6 +37,7 @@ public:
     void OnCaptionPress();
 
 private:
+    void AddEditMenuRoutes(NotifyRoutes& routes);
     void OnTextChanged();
     void OnFocus(bool gained);
     void ExpandPostOptions(bool expand);
@@ -58,7 +60,6 @@ private:
     void OnGoToPostBox();
     void SetTitleAreaFull(bool full);
     void UpdateBottomLabel();
-    void OnEditCommand(const std::wstring& item);
 
     MainWindowHost& host_;
     int postType_ = 0;  // of the last post, for its result

@@ -13,7 +13,9 @@ namespace {
 TEST(MessageRoutes, AMessageReachesItsHandlerWithItsParametersAndNoOther) {
     MessageRoutes routes;
     std::vector<std::wstring> seen;
-    routes.Add(2068, [&](WPARAM w, LPARAM l) { seen.push_back(L"login " + std::to_wstring(w) + L" " + std::to_wstring(l)); });
+    routes.Add(2068, [&](WPARAM w, LPARAM l) {
+        seen.push_back(L"login " + std::to_wstring(w) + L" " + std::to_wstring(l));
+    });
     routes.Add(2069, [&](WPARAM, LPARAM) { seen.push_back(L"avatar"); });
 
     EXPECT_TRUE(routes.Dispatch(2068, 0, static_cast<LPARAM>(-2)));
