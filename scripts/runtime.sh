@@ -11,6 +11,7 @@ YF_RUN=""
 YF_XVFB_PID=""
 YF_STANDIN_PID=""
 YF_PREFIX_COPY=""
+YF_SERVER_DIRS=()
 
 # Xvfb picks a free display itself and reports it (-displayfd), which
 # cannot race with another run the way probing lock files can.
@@ -61,6 +62,13 @@ yf_copy_prefix() {
     cp -a "$src" "$dst" || return 1
   fi
   echo disable >"$dst/.update-timestamp"
+  # Where the copy's server keeps its socket: named after the prefix's
+  # device and inode, under /tmp/.wine-<uid> or, with Debian's Wine, the
+  # folder the prefix's "wineserver" file names.
+  local sid
+  sid="server-$(stat -c %D "$dst")-$(printf %x "$(stat -c %i "$dst")")"
+  YF_SERVER_DIRS=("/tmp/.wine-$(id -u)/$sid")
+  [ -s "$dst/wineserver" ] && YF_SERVER_DIRS+=("/tmp/$(tr -d '/\n' <"$dst/wineserver")/$sid")
   YF_PREFIX_COPY="$dst"
   export WINEPREFIX="$dst"
   YF_PREFIX_COPY_MS=$(( ($(date +%s%N) - start) / 1000000 ))
@@ -114,7 +122,12 @@ yf_stop_runtime() {
   fi
   if [ -n "$YF_PREFIX_COPY" ]; then
     WINEPREFIX="$YF_PREFIX_COPY" wineserver -k >/dev/null 2>&1
-    WINEPREFIX="$YF_PREFIX_COPY" timeout 20 wineserver -w >/dev/null 2>&1
+    if WINEPREFIX="$YF_PREFIX_COPY" timeout 20 wineserver -w >/dev/null 2>&1; then
+      local dir
+      for dir in "${YF_SERVER_DIRS[@]}"; do
+        [ -d "$dir" ] && rm -f "$dir/lock" && rmdir "$dir" 2>/dev/null
+      done
+    fi
     YF_PREFIX_COPY=""
   fi
   if [ -n "$YF_XVFB_PID" ]; then
