@@ -3,15 +3,33 @@
 #
 # Every run works in a throw-away copy of the prepared Wine prefix, so two
 # runs on one machine never share a Wine server, a registry or a profile,
-# and nothing a run writes outlives it. Callers set the exit trap first:
+# and nothing a run writes outlives it. Callers set the exit trap first and
+# run their long steps through yf_step:
 #   trap yf_stop_runtime EXIT; trap 'exit 130' INT; trap 'exit 143' TERM
 #   yf_start_runtime
+#   yf_step ctest ...
 
 YF_RUN=""
 YF_XVFB_PID=""
 YF_STANDIN_PID=""
 YF_PREFIX_COPY=""
 YF_SERVER_DIRS=()
+YF_STEP=""
+
+# Runs a command (or function) as a process group of its own and waits for
+# it. An interrupt then ends the run at once, and the step with it: bash
+# would wait for a step in the foreground, and ignores an interrupt that the
+# step (ctest, Wine) handled itself.
+yf_step() {
+  set -m
+  "$@" </dev/null &
+  YF_STEP=$!
+  set +m
+  wait "$YF_STEP"
+  local rc=$?
+  YF_STEP=""
+  return $rc
+}
 
 # Xvfb picks a free display itself and reports it (-displayfd), which
 # cannot race with another run the way probing lock files can.
@@ -116,6 +134,10 @@ yf_start_runtime() {
 # prefix copy and its Xvfb; then removes the run's folder. Safe at any point
 # of the start.
 yf_stop_runtime() {
+  if [ -n "$YF_STEP" ]; then
+    kill -TERM -- "-$YF_STEP" 2>/dev/null && wait "$YF_STEP" 2>/dev/null
+    YF_STEP=""
+  fi
   if [ -n "$YF_STANDIN_PID" ]; then
     kill "$YF_STANDIN_PID" 2>/dev/null && wait "$YF_STANDIN_PID" 2>/dev/null
     YF_STANDIN_PID=""
