@@ -10,6 +10,7 @@
 
 #include <new>
 #include <string>
+#include <vector>
 
 #include "shell/app_settings.h"
 #include "shell/service_config.h"
@@ -17,10 +18,24 @@
 
 namespace {
 
+// Top-level windows of this process (message-only windows are not among them).
+std::vector<HWND> OwnWindows() {
+    std::vector<HWND> found;
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(hwnd, &pid);
+            if (pid == ::GetCurrentProcessId()) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 // What a test process owns that outlives a test: the process-wide settings
-// record, the data folder and the service configuration. After each test
-// they are put back as a new process finds them; a file the test left open
-// in the data folder is reported against it.
+// record, the data folder, the service configuration and its windows. After
+// each test they are put back as a new process finds them; a window or a
+// data file the test left open is reported against it.
 class FreshProcessState : public ::testing::EmptyTestEventListener {
 public:
     FreshProcessState(std::wstring app, std::wstring data) : app_(std::move(app)), data_(std::move(data)) {
@@ -29,6 +44,15 @@ public:
     }
 
     void OnTestEnd(const ::testing::TestInfo&) override {
+        // A window left open would take the focus and the input of the tests after it.
+        for (HWND hwnd : OwnWindows()) {
+            wchar_t cls[128] = {};
+            ::GetClassNameW(hwnd, cls, 128);
+            const wchar_t* name = cls;
+            ADD_FAILURE() << "the test left a window open (class " << name << ")";
+            ::DestroyWindow(hwnd);
+        }
+
         // The record goes as at the end of a process (writing what it owes
         // its file) and a new one takes its place; references stay valid.
         AppSettings& record = Settings();
