@@ -13,6 +13,7 @@ YF_RUN=""
 YF_XVFB_PID=""
 YF_STANDIN_PID=""
 YF_PREFIX_COPY=""
+YF_PREFIX_DIR=""
 YF_SERVER_DIRS=()
 YF_STEP=""
 
@@ -61,7 +62,9 @@ yf_start_display() {
 # Copies the prefix that scripts/setup prepared into the run's folder. Wine's
 # own binaries (nearly all of its size) are hard links: Wine only reads them,
 # and prefix updates are switched off in the copy so it never rewrites them.
-# Registry files, the profile and everything else are real copies.
+# Registry files, the profile and everything else are real copies. When the
+# temporary folder is on another file system (a tmpfs /tmp), the copy goes
+# into a folder of the run's beside the prepared prefix instead.
 yf_copy_prefix() {
   local src="$WINEPREFIX" dst="$YF_RUN/prefix" start
   if [ ! -e "$src/.yf-ready" ]; then
@@ -69,24 +72,30 @@ yf_copy_prefix() {
     return 1
   fi
   start=$(date +%s%N)
-  if cp -al "$src" "$dst" 2>/dev/null; then
-    find "$dst" -type f ! \( -path "$dst/drive_c/windows/*" \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.sys' \
-      -o -iname '*.drv' -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' -o -iname '*.ax' -o -iname '*.tlb' \
-      -o -iname '*.ds' -o -iname '*.nls' \) \) \
-      -exec sh -c 'for f; do cp -p "$f" "$f.yf-copy" && mv -f "$f.yf-copy" "$f" || exit 1; done' sh {} + || return 1
-  else
-    # Another file system: no hard links, a whole copy.
+  if ! cp -al "$src" "$dst" 2>/dev/null; then
     rm -rf "$dst"
-    cp -a "$src" "$dst" || return 1
+    YF_PREFIX_DIR="$(mktemp -d "$(dirname "$src")/.zudedo-run.XXXXXX")" || return 1
+    dst="$YF_PREFIX_DIR/prefix"
+    if ! cp -al "$src" "$dst" 2>/dev/null; then
+      rm -rf "$dst"
+      cp -a "$src" "$dst" || return 1
+    fi
   fi
+  find "$dst" -type f -links +1 ! \( -path "$dst/drive_c/windows/*" \( -iname '*.dll' -o -iname '*.exe' \
+    -o -iname '*.sys' -o -iname '*.drv' -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' -o -iname '*.ax' \
+    -o -iname '*.tlb' -o -iname '*.ds' -o -iname '*.nls' \) \) \
+    -exec sh -c 'for f; do cp -p "$f" "$f.yf-copy" && mv -f "$f.yf-copy" "$f" || exit 1; done' sh {} + || return 1
   echo disable >"$dst/.update-timestamp"
   # Where the copy's server keeps its socket: named after the prefix's
   # device and inode, under /tmp/.wine-<uid> or, with Debian's Wine, the
-  # folder the prefix's "wineserver" file names.
-  local sid
+  # temporary folder's subfolder that the prefix's "wineserver" file names.
+  local sid name
   sid="server-$(stat -c %D "$dst")-$(printf %x "$(stat -c %i "$dst")")"
   YF_SERVER_DIRS=("/tmp/.wine-$(id -u)/$sid")
-  [ -s "$dst/wineserver" ] && YF_SERVER_DIRS+=("/tmp/$(tr -d '/\n' <"$dst/wineserver")/$sid")
+  if [ -s "$dst/wineserver" ]; then
+    name="$(tr -d '/\n' <"$dst/wineserver")"
+    YF_SERVER_DIRS+=("${TMPDIR:-/tmp}/$name/$sid" "/tmp/$name/$sid")
+  fi
   YF_PREFIX_COPY="$dst"
   export WINEPREFIX="$dst"
   YF_PREFIX_COPY_MS=$(( ($(date +%s%N) - start) / 1000000 ))
@@ -156,6 +165,8 @@ yf_stop_runtime() {
     kill "$YF_XVFB_PID" 2>/dev/null && wait "$YF_XVFB_PID" 2>/dev/null
     YF_XVFB_PID=""
   fi
+  [ -n "$YF_PREFIX_DIR" ] && rm -rf "$YF_PREFIX_DIR"
+  YF_PREFIX_DIR=""
   [ -n "$YF_RUN" ] && rm -rf "$YF_RUN"
   YF_RUN=""
   return 0
