@@ -139,6 +139,12 @@ yf_start_runtime() {
   yf_start_display && yf_copy_prefix && yf_start_wine && yf_start_standin "$@"
 }
 
+yf_server_running() {
+  local dir
+  for dir in "${YF_SERVER_DIRS[@]}"; do [ -S "$dir/socket" ] && return 0; done
+  return 1
+}
+
 # Stops only what this run started: its stand-in, the Wine server of its own
 # prefix copy and its Xvfb; then removes the run's folder. Safe at any point
 # of the start.
@@ -152,8 +158,13 @@ yf_stop_runtime() {
     YF_STANDIN_PID=""
   fi
   if [ -n "$YF_PREFIX_COPY" ]; then
-    WINEPREFIX="$YF_PREFIX_COPY" wineserver -k >/dev/null 2>&1
-    if WINEPREFIX="$YF_PREFIX_COPY" timeout 20 wineserver -w >/dev/null 2>&1; then
+    # Only a running server is told to stop: asking a stopped one would
+    # start a new one. It removes its socket when it has ended.
+    if yf_server_running; then
+      WINEPREFIX="$YF_PREFIX_COPY" wineserver -k >/dev/null 2>&1
+      for _ in $(seq 1 200); do yf_server_running || break; sleep 0.1; done
+    fi
+    if ! yf_server_running; then
       local dir
       for dir in "${YF_SERVER_DIRS[@]}"; do
         [ -d "$dir" ] && rm -f "$dir/lock" && rmdir "$dir" 2>/dev/null
