@@ -45,6 +45,8 @@ public:
     HWND EventWindow() const { return eventWindow_; }
     size_t RunningCount() const { return running_.size(); }
     size_t ClosingCount() const { return closing_.size(); }
+    // The id the next StartRequest gives.
+    int NextRequestId() const { return nextId_; }
 
 protected:
     // Timers of the subclass on the event window: ids 1 to 29 are theirs.
