@@ -51,7 +51,9 @@ from model import Model  # noqa: E402
 API_PREFIX = "/rovavoda.php/rovavoda/api/"
 CONTROL_PREFIX = "/__control/"
 FAULT_KINDS = ("status", "delay", "drop", "bad_length", "no_length",
-               "nonhex", "garbage", "bad_json", "hang", "redirect")
+               "nonhex", "garbage", "bad_json", "hang", "redirect",
+               "huge", "drip", "cut_headers", "reset")
+HUGE_CHUNK = 256 * 1024
 PAYLOAD_KEYS = ("document", "plaintext", "body", "body_hex")
 MAX_LOG = 20000
 VERBOSE = False
@@ -285,6 +287,43 @@ class Handler(BaseHTTPRequestHandler):
         except OSError:
             pass
 
+    def send_huge(self, fault):
+        """'bytes' of filler (default 100 MB) under a Content-Length of
+        'length' (default the same count); ends early when the peer goes."""
+        count = int(fault.get("bytes", 100 * 1024 * 1024))
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(int(fault.get("length", count))))
+        self.end_headers()
+        chunk = b"0" * HUGE_CHUNK
+        sent = 0
+        try:
+            while sent < count and not self.instance.closing.is_set():
+                part = chunk[:min(HUGE_CHUNK, count - sent)]
+                self.wfile.write(part)
+                sent += len(part)
+        except OSError:
+            pass
+        self.hang_up()
+
+    def send_drip(self, fault):
+        """'bytes' of filler (default 64), one every 'ms' (default 200)."""
+        count = int(fault.get("bytes", 64))
+        pause = int(fault.get("ms", 200)) / 1000.0
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(count))
+        self.end_headers()
+        try:
+            for _ in range(count):
+                self.wfile.write(b"0")
+                self.wfile.flush()
+                if self.instance.closing.wait(pause):
+                    break
+        except OSError:
+            pass
+        self.hang_up()
+
     def send_json(self, obj, status=200):
         body = json.dumps(obj, ensure_ascii=True).encode("ascii")
         self.write(status, body,
@@ -365,6 +404,19 @@ class Handler(BaseHTTPRequestHandler):
             noise = b"\xff" + os.urandom(int(fault.get("size", 63)))
             self.write(200, noise,
                        [("Content-Type", "application/octet-stream")])
+            return
+        if kind == "reset":
+            self.hang_up()
+            return
+        if kind == "cut_headers":
+            self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Ty")
+            self.hang_up()
+            return
+        if kind == "huge":
+            self.send_huge(fault)
+            return
+        if kind == "drip":
+            self.send_drip(fault)
             return
         if kind == "bad_json":
             self.write(200, envelope.encrypt_hex(

@@ -161,3 +161,33 @@ class Hang(InstanceTest):
         self.assertEqual(s.recv(1), b"")
         with self.assertRaises(OSError):
             socket.create_connection(("127.0.0.1", self.port), timeout=1)
+
+
+class Streams(InstanceTest):
+    """Bodies that never end, drip, or stop inside the headers."""
+    fault = Faults.fault
+
+    def test_huge_sends_its_count_under_the_announced_length(self):
+        self.fault("huge", bytes=300000, length=2 ** 40)
+        head, body, closed = raw_exchange(self.port, TIME_REQ)
+        self.assertEqual(header(head, "Content-Length"), str(2 ** 40))
+        self.assertEqual(len(body), 300000)
+        self.assertTrue(closed)
+
+    def test_drip_sends_one_byte_at_a_time(self):
+        self.fault("drip", bytes=4, ms=100)
+        start = time.monotonic()
+        head, body, closed = raw_exchange(self.port, TIME_REQ)
+        self.assertGreaterEqual(time.monotonic() - start, 0.3)
+        self.assertEqual(header(head, "Content-Length"), "4")
+        self.assertEqual(body, b"0000")
+
+    def test_cut_headers_and_reset(self):
+        self.fault("cut_headers")
+        head, body, closed = raw_exchange(self.port, TIME_REQ)
+        self.assertTrue(closed)
+        self.assertEqual(head, "HTTP/1.1 200 OK\r\nContent-Ty")
+        self.fault("reset")
+        head, body, closed = raw_exchange(self.port, TIME_REQ)
+        self.assertTrue(closed)
+        self.assertEqual((head, body), ("", b""))
