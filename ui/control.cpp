@@ -81,7 +81,30 @@ void Control::SetVisible(bool visible) {
     const bool was = IsVisible();
     visible_ = visible;
     if (!IsVisible() && IsFocused() && manager_) manager_->SetFocus(nullptr);
-    if (was != IsVisible()) NeedParentUpdate();
+    if (was != IsVisible()) VisibilityChanged();
+}
+
+void Control::VisibilityChanged() {
+    NeedParentUpdate();
+    if (manager_ != nullptr) manager_->SyncNativeWindows();
+}
+
+bool Control::IsCovered(const RECT& area) const {
+    if (::IsRectEmpty(&area)) return false;
+    for (const Control* c = this; c->parent_ != nullptr; c = c->parent_) {
+        const auto* box = dynamic_cast<const Container*>(c->parent_);
+        if (box == nullptr) continue;
+        // Siblings after this one are drawn above it; in a stacking layout
+        // only floats and overflowing neighbours can overlap.
+        for (int i = box->GetItemIndex(c) + 1; i < box->GetCount(); ++i) {
+            const Control* above = box->GetItemAt(i);
+            if (!above->IsVisible()) continue;
+            if (!above->IsFloat() && dynamic_cast<const Container*>(above) == nullptr) continue;
+            RECT overlap;
+            if (::IntersectRect(&overlap, &area, &above->GetPos())) return true;
+        }
+    }
+    return false;
 }
 
 void Control::SetInternVisible(bool visible) {
@@ -473,8 +496,13 @@ void Container::SetInternVisible(bool visible) {
 }
 
 void Container::SetVisible(bool visible) {
-    Control::SetVisible(visible);
+    if (visible_ == visible) return;
+    const bool was = IsVisible();
+    visible_ = visible;
+    // The children first, so native windows inside see the new state.
     for (auto& item : items_) item->SetInternVisible(IsVisible());
+    if (!IsVisible() && IsFocused() && manager_) manager_->SetFocus(nullptr);
+    if (was != IsVisible()) VisibilityChanged();
 }
 
 void Container::SetEnabled(bool enabled) {

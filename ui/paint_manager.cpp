@@ -250,6 +250,8 @@ HFONT PaintManager::GetFont(int index) const { return GetFontInfo(index)->font.g
 
 void PaintManager::SetFocus(Control* control) {
     if (control == focus_) return;
+    // A native box that is hidden or under a layer cannot take keys.
+    if (control != nullptr && control->NativeHandle() != nullptr && !control->IsTabStop()) return;
     std::weak_ptr<int> alive = alive_;
     Control* old = focus_;
     focus_ = nullptr;
@@ -429,6 +431,8 @@ bool PaintManager::LayOut() {
     layingOut_ = true;
     root_->SetPos(client);
     layingOut_ = false;
+    // Layers may have moved over native windows or away from them.
+    if (!syncing_) SyncNativeWindows();
     return true;
 }
 
@@ -520,6 +524,31 @@ void PaintManager::UnregisterNativeChild(HWND child) { nativeChildren_.erase(chi
 Control* PaintManager::ControlOfNativeChild(HWND child) const {
     auto it = nativeChildren_.find(child);
     return it == nativeChildren_.end() ? nullptr : it->second;
+}
+
+void PaintManager::SyncNativeWindows() {
+    if (hwnd_ == nullptr || !root_) return;
+    if (syncing_ || layingOut_) {
+        syncAgain_ = true;  // the running pass goes round once more
+        return;
+    }
+    syncing_ = true;
+    std::weak_ptr<int> alive = alive_;
+    // A control losing the focus here tells the window, which may show or
+    // hide more; a few rounds settle it.
+    for (int round = 0; round < 4; ++round) {
+        syncAgain_ = false;
+        if (LayOut()) ::InvalidateRect(hwnd_, nullptr, FALSE);
+        std::vector<HWND> children;
+        for (const auto& entry : nativeChildren_) children.push_back(entry.first);
+        for (HWND child : children) {
+            if (Control* c = ControlOfNativeChild(child)) c->SyncNativeWindow();
+            if (alive.expired()) return;
+        }
+        if (!syncAgain_) break;
+    }
+    if (tipControl_ != nullptr && !tipControl_->IsVisible()) HideToolTip();
+    syncing_ = false;
 }
 
 // --------------------------------------------------------------- tooltips
@@ -761,7 +790,9 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
         }
         case WM_SETFOCUS:
             // Back to the window: give the native box its caret again.
-            if (focus_ != nullptr && focus_->NativeHandle() != nullptr) ::SetFocus(focus_->NativeHandle());
+            if (focus_ != nullptr && focus_->NativeHandle() != nullptr && ::IsWindowVisible(focus_->NativeHandle())) {
+                ::SetFocus(focus_->NativeHandle());
+            }
             break;
         case WM_DPICHANGED: {
             SetDpi(HIWORD(wParam));

@@ -149,6 +149,9 @@ public:
     void RegisterNativeChild(HWND child, Control* control);
     void UnregisterNativeChild(HWND child);
     Control* ControlOfNativeChild(HWND child) const;
+    // Shows and hides the native windows of the tree to match what is
+    // visible and uncovered, laying the tree out first when that is pending.
+    void SyncNativeWindows();
 
     void SetToolTipText(Control* control);  // refreshes a shown tip
     // Sends "menu" from the nearest control (this or an ancestor) that asks
@@ -208,6 +211,8 @@ private:
     bool mouseTracking_ = false;
     bool needUpdate_ = true;
     bool layingOut_ = false;
+    bool syncing_ = false;
+    bool syncAgain_ = false;
     bool firstPaint_ = true;
     UINT dpi_ = 96;
     POINT lastMouse_{};
