@@ -635,9 +635,12 @@ void PaintManager::HandleMouseMove(POINT pt, WPARAM keys) {
             ControlEvent e = MakeEvent(EventType::MouseEnter, pt, keys);
             hit->DoEvent(e);
         }
-        // Hover again so the new control's tip can show.
-        TRACKMOUSEEVENT tme = {sizeof(tme), TME_HOVER, hwnd_, 400};
+        // Hover again so the new control's tip can show. A request replaces
+        // the one before it, so it asks for the leave as well: without that
+        // a tip outlives the pointer leaving the window.
+        TRACKMOUSEEVENT tme = {sizeof(tme), TME_LEAVE | TME_HOVER, hwnd_, 400};
         ::TrackMouseEvent(&tme);
+        mouseTracking_ = true;
     }
     Control* target = pressed_ != nullptr ? pressed_ : hover_;
     if (target != nullptr) {
@@ -678,6 +681,7 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
             handled = true;
             break;
         case WM_SIZE:
+            if (wParam == SIZE_MINIMIZED) HideToolTip();
             needUpdate_ = true;
             UpdateLayout();
             ::InvalidateRect(hwnd_, nullptr, FALSE);
@@ -707,6 +711,25 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
             break;
         case WM_MOUSEHOVER:
             if (hover_ != nullptr && pressed_ == nullptr) ShowToolTip(hover_);
+            break;
+        // A tip goes with a click, and when another window (a menu) takes
+        // the mouse, the activation or the keyboard, or this one hides.
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_NCLBUTTONDOWN:
+        case WM_NCRBUTTONDOWN:
+        case WM_CANCELMODE:
+        case WM_KILLFOCUS:
+            HideToolTip();
+            break;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) HideToolTip();
+            break;
+        case WM_SHOWWINDOW:
+            if (wParam == FALSE) HideToolTip();
+            break;
+        case WM_WINDOWPOSCHANGED:
+            if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_HIDEWINDOW) != 0) HideToolTip();
             break;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
@@ -738,7 +761,10 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
             break;
         }
         case WM_CAPTURECHANGED:
-            if (reinterpret_cast<HWND>(lParam) != hwnd_) pressed_ = nullptr;
+            if (reinterpret_cast<HWND>(lParam) != hwnd_) {
+                pressed_ = nullptr;
+                if (lParam != 0) HideToolTip();
+            }
             break;
         case WM_CONTEXTMENU: {
             POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
