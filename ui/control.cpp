@@ -258,6 +258,18 @@ void Control::DoPaint(HDC dc, const RECT& dirty) {
     PaintStatusImage(dc);
     PaintText(dc);
     PaintBorder(dc);
+    PaintFocusMark(dc);
+}
+
+void Control::PaintFocusMark(HDC dc) {
+    // Native boxes show their own caret.
+    if (manager_ == nullptr || !IsFocused() || NativeHandle() != nullptr || !manager_->FocusCuesShown()) return;
+    RECT rc = rect_;
+    ::InflateRect(&rc, -Scale(2), -Scale(2));
+    if (rc.right - rc.left < 2 || rc.bottom - rc.top < 2) return;
+    ::SetTextColor(dc, RGB(0, 0, 0));
+    ::SetBkColor(dc, RGB(255, 255, 255));
+    ::DrawFocusRect(dc, &rc);
 }
 
 void Control::PaintBkColor(HDC dc) {

@@ -197,6 +197,9 @@ protected:
     virtual void PaintStatusImage(HDC dc) {}
     virtual void PaintText(HDC dc) {}
     virtual void PaintBorder(HDC dc);
+    // A dotted frame just inside the bounds of a focused control, while the
+    // window shows focus marks.
+    virtual void PaintFocusMark(HDC dc);
     // The control became shown or hidden: its container lays out again and
     // native windows follow.
     void VisibilityChanged();

@@ -129,6 +129,9 @@ bool PaintManager::TranslateMessage(const MSG* msg) {
 void PaintManager::Init(HWND hwnd) {
     hwnd_ = hwnd;
     dpi_ = DpiForWindow(hwnd);
+    BOOL cues = FALSE;
+    ::SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
+    focusCues_ = cues != FALSE;
     AddUnique(Managers(), this);
     RebuildFonts();
 }
@@ -276,12 +279,43 @@ void PaintManager::SetFocus(Control* control) {
     }
 }
 
+namespace {
+
+// Stacking layouts hold their children in reading order already; floats
+// are read after the flow of their container, by rows. Of overlapping
+// layers only what no later layer covers counts.
+void CollectTabStops(Control* c, std::vector<Control*>& out) {
+    if (!c->IsVisible()) return;
+    if (c->IsTabStop() && c->IsEnabled() && !c->IsCovered(c->GetPos())) out.push_back(c);
+    auto* box = dynamic_cast<Container*>(c);
+    if (box == nullptr) return;
+    std::vector<Control*> floats;
+    for (int i = 0; i < box->GetCount(); ++i) {
+        Control* item = box->GetItemAt(i);
+        if (item->IsFloat()) floats.push_back(item);
+        else CollectTabStops(item, out);
+    }
+    std::stable_sort(floats.begin(), floats.end(), [](const Control* a, const Control* b) {
+        const RECT& ra = a->GetPos();
+        const RECT& rb = b->GetPos();
+        return ra.top != rb.top ? ra.top < rb.top : ra.left < rb.left;
+    });
+    for (Control* f : floats) CollectTabStops(f, out);
+}
+
+}  // namespace
+
+void PaintManager::SetFocusCues(bool shown) {
+    if (focusCues_ == shown) return;
+    focusCues_ = shown;
+    if (focus_ != nullptr) focus_->Invalidate();
+}
+
 bool PaintManager::SetNextTabControl(bool forward) {
     if (!root_) return false;
+    UpdateLayout();
     std::vector<Control*> stops;
-    root_->ForEach([&](Control* c) {
-        if (c->IsTabStop() && c->IsVisible() && c->IsEnabled()) stops.push_back(c);
-    });
+    CollectTabStops(root_.get(), stops);
     if (stops.empty()) return false;
     auto it = std::find(stops.begin(), stops.end(), focus_);
     size_t next;
@@ -298,6 +332,12 @@ bool PaintManager::HandleKeys(const MSG* msg) {
     if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB && ::GetKeyState(VK_CONTROL) >= 0) {
         if (focus_ != nullptr && focus_->GetClass() == L"RichEdit" && static_cast<RichEdit*>(focus_)->WantsTab()) {
             return false;
+        }
+        // Moved by keyboard: focus marks show from now on, here and in the
+        // system's controls.
+        SetFocusCues(true);
+        if (HWND top = ::GetAncestor(hwnd_, GA_ROOT)) {
+            ::SendMessageW(top, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
         }
         return SetNextTabControl(::GetKeyState(VK_SHIFT) >= 0);
     }
@@ -721,6 +761,12 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
         case WM_CANCELMODE:
         case WM_KILLFOCUS:
             HideToolTip();
+            break;
+        case WM_UPDATEUISTATE:
+            if ((HIWORD(wParam) & UISF_HIDEFOCUS) != 0) {
+                if (LOWORD(wParam) == UIS_SET) SetFocusCues(false);
+                else if (LOWORD(wParam) == UIS_CLEAR) SetFocusCues(true);
+            }
             break;
         case WM_ACTIVATE:
             if (LOWORD(wParam) == WA_INACTIVE) HideToolTip();

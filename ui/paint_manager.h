@@ -117,7 +117,14 @@ public:
 
     void SetFocus(Control* control);
     Control* GetFocus() const { return focus_; }
+    // Tab: the next visible, enabled tab stop that no layer covers, in
+    // reading order, wrapping round.
     bool SetNextTabControl(bool forward);
+    // Whether focused controls show their focus mark: after the focus moved
+    // by keyboard, or while the system shows keyboard cues
+    // (WM_UPDATEUISTATE and UISF_HIDEFOCUS, as for standard controls).
+    bool FocusCuesShown() const { return focusCues_; }
+    void SetFocusCues(bool shown);
 
     std::shared_ptr<Image> GetImage(const std::wstring& file);
     void ReloadImage(const std::wstring& file);
@@ -212,6 +219,7 @@ private:
     bool needUpdate_ = true;
     bool layingOut_ = false;
     bool syncing_ = false;
+    bool focusCues_ = false;
     bool syncAgain_ = false;
     bool firstPaint_ = true;
     UINT dpi_ = 96;
