@@ -286,7 +286,18 @@ void Control::PaintBkColor(HDC dc) {
 }
 
 void Control::PaintBkImage(HDC dc) {
-    if (!bkImage_.empty()) DrawImageAttribute(dc, bkImage_);
+    if (bkImage_.empty()) return;
+    if (borderRound_.cx > 0 || borderRound_.cy > 0) {
+        // A rounded control shows its picture through the same outline, as
+        // a user's picture inside its round frame.
+        UniqueRegion outline(::CreateRoundRectRgn(rect_.left, rect_.top, rect_.right + 1, rect_.bottom + 1,
+                                                  Scale(borderRound_.cx), Scale(borderRound_.cy)));
+        SavedDC saved(dc);
+        if (outline) ::ExtSelectClipRgn(dc, outline.get(), RGN_AND);
+        DrawImageAttribute(dc, bkImage_);
+        return;
+    }
+    DrawImageAttribute(dc, bkImage_);
 }
 
 void Control::PaintBorder(HDC dc) {
