@@ -128,11 +128,21 @@ protected:
             }
         }
         ASSERT_LE(left, right) << "no underline drawn";
-        const RECT pad = all->GetTextPadding();
-        const int room = (rc.right - pad.right) - (rc.left + pad.left);
-        const int textWidth = all->MeasureText(all->GetText()).cx;
-        const int textLeft = rc.left + pad.left + (room - textWidth) / 2;
-        const int textRight = textLeft + textWidth - 1;
+        // The label's text as drawn: its ink above the underline.
+        const COLORREF background = selected.At(rc.left, rc.top);
+        int textLeft = rc.right, textRight = rc.left - 1;
+        for (int y = rc.top; y < rc.top + pm().Scale(22); ++y) {
+            for (int x = rc.left; x < rc.right; ++x) {
+                if (selected.At(x, y) == background) continue;
+                textLeft = std::min(textLeft, x);
+                textRight = std::max(textRight, x);
+            }
+        }
+        ASSERT_LE(textLeft, textRight) << "no text drawn";
+        // The ink spans the measured text, less the glyphs' side bearings.
+        const int measured = all->MeasureText(all->GetText()).cx;
+        EXPECT_LE(textRight - textLeft + 1, measured);
+        EXPECT_GE(textRight - textLeft + 1, measured - pm().Scale(4));
         // Centred under the text and about as wide, never 10 pixels off.
         EXPECT_LE(std::abs((left + right) - (textLeft + textRight)), 3)
             << "underline " << left << ".." << right << ", text " << textLeft << ".." << textRight;
