@@ -81,7 +81,30 @@ void Control::SetVisible(bool visible) {
     const bool was = IsVisible();
     visible_ = visible;
     if (!IsVisible() && IsFocused() && manager_) manager_->SetFocus(nullptr);
-    if (was != IsVisible()) NeedParentUpdate();
+    if (was != IsVisible()) VisibilityChanged();
+}
+
+void Control::VisibilityChanged() {
+    NeedParentUpdate();
+    if (manager_ != nullptr) manager_->SyncNativeWindows();
+}
+
+bool Control::IsCovered(const RECT& area) const {
+    if (::IsRectEmpty(&area)) return false;
+    for (const Control* c = this; c->parent_ != nullptr; c = c->parent_) {
+        const auto* box = dynamic_cast<const Container*>(c->parent_);
+        if (box == nullptr) continue;
+        // Siblings after this one are drawn above it; in a stacking layout
+        // only floats and overflowing neighbours can overlap.
+        for (int i = box->GetItemIndex(c) + 1; i < box->GetCount(); ++i) {
+            const Control* above = box->GetItemAt(i);
+            if (!above->IsVisible()) continue;
+            if (!above->IsFloat() && dynamic_cast<const Container*>(above) == nullptr) continue;
+            RECT overlap;
+            if (::IntersectRect(&overlap, &area, &above->GetPos())) return true;
+        }
+    }
+    return false;
 }
 
 void Control::SetInternVisible(bool visible) {
@@ -235,6 +258,18 @@ void Control::DoPaint(HDC dc, const RECT& dirty) {
     PaintStatusImage(dc);
     PaintText(dc);
     PaintBorder(dc);
+    PaintFocusMark(dc);
+}
+
+void Control::PaintFocusMark(HDC dc) {
+    // Native boxes show their own caret.
+    if (manager_ == nullptr || !IsFocused() || NativeHandle() != nullptr || !manager_->FocusCuesShown()) return;
+    RECT rc = rect_;
+    ::InflateRect(&rc, -Scale(2), -Scale(2));
+    if (rc.right - rc.left < 2 || rc.bottom - rc.top < 2) return;
+    ::SetTextColor(dc, RGB(0, 0, 0));
+    ::SetBkColor(dc, RGB(255, 255, 255));
+    ::DrawFocusRect(dc, &rc);
 }
 
 void Control::PaintBkColor(HDC dc) {
@@ -251,7 +286,18 @@ void Control::PaintBkColor(HDC dc) {
 }
 
 void Control::PaintBkImage(HDC dc) {
-    if (!bkImage_.empty()) DrawImageAttribute(dc, bkImage_);
+    if (bkImage_.empty()) return;
+    if (borderRound_.cx > 0 || borderRound_.cy > 0) {
+        // A rounded control shows its picture through the same outline, as
+        // a user's picture inside its round frame.
+        UniqueRegion outline(::CreateRoundRectRgn(rect_.left, rect_.top, rect_.right + 1, rect_.bottom + 1,
+                                                  Scale(borderRound_.cx), Scale(borderRound_.cy)));
+        SavedDC saved(dc);
+        if (outline) ::ExtSelectClipRgn(dc, outline.get(), RGN_AND);
+        DrawImageAttribute(dc, bkImage_);
+        return;
+    }
+    DrawImageAttribute(dc, bkImage_);
 }
 
 void Control::PaintBorder(HDC dc) {
@@ -473,8 +519,13 @@ void Container::SetInternVisible(bool visible) {
 }
 
 void Container::SetVisible(bool visible) {
-    Control::SetVisible(visible);
+    if (visible_ == visible) return;
+    const bool was = IsVisible();
+    visible_ = visible;
+    // The children first, so native windows inside see the new state.
     for (auto& item : items_) item->SetInternVisible(IsVisible());
+    if (!IsVisible() && IsFocused() && manager_) manager_->SetFocus(nullptr);
+    if (was != IsVisible()) VisibilityChanged();
 }
 
 void Container::SetEnabled(bool enabled) {

@@ -89,6 +89,14 @@ public:
 
     bool IsVisible() const { return visible_ && internVisible_; }
     virtual void SetVisible(bool visible);
+    // Whether a layer drawn above this control overlaps `area`: a later
+    // visible sibling container or float of the control or of one of its
+    // containers, as a login layer lies over the post box.
+    bool IsCovered(const RECT& area) const;
+    // Brings a native window in line with the control's state (shown,
+    // hidden, covered); the manager calls it after layout and visibility
+    // changes.
+    virtual void SyncNativeWindow() {}
     // Visibility inherited from the parent.
     virtual void SetInternVisible(bool visible);
     bool IsEnabled() const { return enabled_; }
@@ -189,6 +197,12 @@ protected:
     virtual void PaintStatusImage(HDC dc) {}
     virtual void PaintText(HDC dc) {}
     virtual void PaintBorder(HDC dc);
+    // A dotted frame just inside the bounds of a focused control, while the
+    // window shows focus marks.
+    virtual void PaintFocusMark(HDC dc);
+    // The control became shown or hidden: its container lays out again and
+    // native windows follow.
+    void VisibilityChanged();
 
     PaintManager* manager_ = nullptr;
     Control* parent_ = nullptr;

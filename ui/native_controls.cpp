@@ -33,6 +33,7 @@ void NativeTextControl::SetAttribute(std::wstring_view name, const std::wstring&
     if (name == L"maxchar") maxChars_ = static_cast<int>(std::wcstol(value.c_str(), nullptr, 10));
     else if (name == L"readonly") readOnly_ = ParseBool(value);
     else if (name == L"password") password_ = ParseBool(value);
+    else if (name == L"inset") ParseRect(value, &textPadding_);  // as on containers
     else Label::SetAttribute(name, value);
 }
 
@@ -61,7 +62,14 @@ RECT NativeTextControl::NativeRect() const {
 
 void NativeTextControl::UpdateNativeVisibility() {
     if (hwnd_ == nullptr) return;
-    const bool show = IsVisible() && (IsFocused() || ::GetWindowTextLengthW(hwnd_) > 0);
+    const bool usable = IsVisible() && !IsCovered(NativeRect());
+    if (!usable && IsFocused() && manager_ != nullptr) {
+        manager_->SetFocus(nullptr);  // comes back here through KillFocus
+        return;
+    }
+    const bool show = usable && (IsFocused() || ::GetWindowTextLengthW(hwnd_) > 0);
+    // Keys must not go on into a box nobody sees.
+    if (!show && ::GetFocus() == hwnd_ && manager_ != nullptr) ::SetFocus(manager_->GetPaintWindow());
     const bool shown = (::GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
     if (show != shown) ::ShowWindow(hwnd_, show ? SW_SHOWNA : SW_HIDE);
     Invalidate();
@@ -124,7 +132,10 @@ void NativeTextControl::DoEvent(ControlEvent& event) {
     switch (event.type) {
         case EventType::SetFocus:
             UpdateNativeVisibility();
-            if (hwnd_ != nullptr && ::GetFocus() != hwnd_) ::SetFocus(hwnd_);
+            if (hwnd_ != nullptr && IsFocused() && (::GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0 &&
+                ::GetFocus() != hwnd_) {
+                ::SetFocus(hwnd_);
+            }
             return;
         case EventType::KillFocus:
             UpdateNativeVisibility();

@@ -1,7 +1,11 @@
 // Text input through the system's own controls: a single-line edit and a
 // plain-text RichEdit 2.0. The native window is shown while the control has
 // the focus or holds text; otherwise the framework paints the control, so
-// skin labels laid over an empty box (hints) stay visible.
+// skin labels laid over an empty box (hints) stay visible. A native window
+// never shows over a layer drawn above its control (it is hidden, and gives
+// up the focus, while covered), and it keeps inside the control's text
+// padding ("textpadding", or "inset") and border, so frames and counters
+// drawn around it stay in sight.
 #pragma once
 
 #include <windows.h>
@@ -17,7 +21,7 @@ class NativeTextControl : public Label {
 public:
     ~NativeTextControl() override;
 
-    bool IsTabStop() const override { return IsVisible() && IsEnabled(); }
+    bool IsTabStop() const override { return IsVisible() && IsEnabled() && !IsCovered(NativeRect()); }
     HWND NativeHandle() const override { return hwnd_; }
     std::wstring GetText() const override;
     void SetText(const std::wstring& text) override;
@@ -33,10 +37,12 @@ public:
     bool OnNativeMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void SetAttribute(std::wstring_view name, const std::wstring& value) override;
     void OnDpiChanged() override;
+    void SyncNativeWindow() override { UpdateNativeVisibility(); }
+    // Where the native window goes, in client pixels.
+    virtual RECT NativeRect() const;
 
 protected:
     virtual HWND CreateNative(HWND parent) = 0;
-    virtual RECT NativeRect() const;
     void PaintText(HDC dc) override;
     void UpdateNativeVisibility();
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -51,10 +57,10 @@ class Edit : public NativeTextControl {
 public:
     std::wstring_view GetClass() const override { return L"Edit"; }
     bool IsPassword() const { return password_; }
+    RECT NativeRect() const override;
 
 protected:
     HWND CreateNative(HWND parent) override;
-    RECT NativeRect() const override;
 };
 
 class RichEdit : public NativeTextControl {

@@ -129,6 +129,9 @@ bool PaintManager::TranslateMessage(const MSG* msg) {
 void PaintManager::Init(HWND hwnd) {
     hwnd_ = hwnd;
     dpi_ = DpiForWindow(hwnd);
+    BOOL cues = FALSE;
+    ::SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
+    focusCues_ = cues != FALSE;
     AddUnique(Managers(), this);
     RebuildFonts();
 }
@@ -250,6 +253,8 @@ HFONT PaintManager::GetFont(int index) const { return GetFontInfo(index)->font.g
 
 void PaintManager::SetFocus(Control* control) {
     if (control == focus_) return;
+    // A native box that is hidden or under a layer cannot take keys.
+    if (control != nullptr && control->NativeHandle() != nullptr && !control->IsTabStop()) return;
     std::weak_ptr<int> alive = alive_;
     Control* old = focus_;
     focus_ = nullptr;
@@ -274,12 +279,43 @@ void PaintManager::SetFocus(Control* control) {
     }
 }
 
+namespace {
+
+// Stacking layouts hold their children in reading order already; floats
+// are read after the flow of their container, by rows. Of overlapping
+// layers only what no later layer covers counts.
+void CollectTabStops(Control* c, std::vector<Control*>& out) {
+    if (!c->IsVisible()) return;
+    if (c->IsTabStop() && c->IsEnabled() && !c->IsCovered(c->GetPos())) out.push_back(c);
+    auto* box = dynamic_cast<Container*>(c);
+    if (box == nullptr) return;
+    std::vector<Control*> floats;
+    for (int i = 0; i < box->GetCount(); ++i) {
+        Control* item = box->GetItemAt(i);
+        if (item->IsFloat()) floats.push_back(item);
+        else CollectTabStops(item, out);
+    }
+    std::stable_sort(floats.begin(), floats.end(), [](const Control* a, const Control* b) {
+        const RECT& ra = a->GetPos();
+        const RECT& rb = b->GetPos();
+        return ra.top != rb.top ? ra.top < rb.top : ra.left < rb.left;
+    });
+    for (Control* f : floats) CollectTabStops(f, out);
+}
+
+}  // namespace
+
+void PaintManager::SetFocusCues(bool shown) {
+    if (focusCues_ == shown) return;
+    focusCues_ = shown;
+    if (focus_ != nullptr) focus_->Invalidate();
+}
+
 bool PaintManager::SetNextTabControl(bool forward) {
     if (!root_) return false;
+    UpdateLayout();
     std::vector<Control*> stops;
-    root_->ForEach([&](Control* c) {
-        if (c->IsTabStop() && c->IsVisible() && c->IsEnabled()) stops.push_back(c);
-    });
+    CollectTabStops(root_.get(), stops);
     if (stops.empty()) return false;
     auto it = std::find(stops.begin(), stops.end(), focus_);
     size_t next;
@@ -296,6 +332,12 @@ bool PaintManager::HandleKeys(const MSG* msg) {
     if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB && ::GetKeyState(VK_CONTROL) >= 0) {
         if (focus_ != nullptr && focus_->GetClass() == L"RichEdit" && static_cast<RichEdit*>(focus_)->WantsTab()) {
             return false;
+        }
+        // Moved by keyboard: focus marks show from now on, here and in the
+        // system's controls.
+        SetFocusCues(true);
+        if (HWND top = ::GetAncestor(hwnd_, GA_ROOT)) {
+            ::SendMessageW(top, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
         }
         return SetNextTabControl(::GetKeyState(VK_SHIFT) >= 0);
     }
@@ -429,6 +471,8 @@ bool PaintManager::LayOut() {
     layingOut_ = true;
     root_->SetPos(client);
     layingOut_ = false;
+    // Layers may have moved over native windows or away from them.
+    if (!syncing_) SyncNativeWindows();
     return true;
 }
 
@@ -522,6 +566,31 @@ Control* PaintManager::ControlOfNativeChild(HWND child) const {
     return it == nativeChildren_.end() ? nullptr : it->second;
 }
 
+void PaintManager::SyncNativeWindows() {
+    if (hwnd_ == nullptr || !root_) return;
+    if (syncing_ || layingOut_) {
+        syncAgain_ = true;  // the running pass goes round once more
+        return;
+    }
+    syncing_ = true;
+    std::weak_ptr<int> alive = alive_;
+    // A control losing the focus here tells the window, which may show or
+    // hide more; a few rounds settle it.
+    for (int round = 0; round < 4; ++round) {
+        syncAgain_ = false;
+        if (LayOut()) ::InvalidateRect(hwnd_, nullptr, FALSE);
+        std::vector<HWND> children;
+        for (const auto& entry : nativeChildren_) children.push_back(entry.first);
+        for (HWND child : children) {
+            if (Control* c = ControlOfNativeChild(child)) c->SyncNativeWindow();
+            if (alive.expired()) return;
+        }
+        if (!syncAgain_) break;
+    }
+    if (tipControl_ != nullptr && !tipControl_->IsVisible()) HideToolTip();
+    syncing_ = false;
+}
+
 // --------------------------------------------------------------- tooltips
 
 void PaintManager::ShowToolTip(Control* control) {
@@ -606,9 +675,12 @@ void PaintManager::HandleMouseMove(POINT pt, WPARAM keys) {
             ControlEvent e = MakeEvent(EventType::MouseEnter, pt, keys);
             hit->DoEvent(e);
         }
-        // Hover again so the new control's tip can show.
-        TRACKMOUSEEVENT tme = {sizeof(tme), TME_HOVER, hwnd_, 400};
+        // Hover again so the new control's tip can show. A request replaces
+        // the one before it, so it asks for the leave as well: without that
+        // a tip outlives the pointer leaving the window.
+        TRACKMOUSEEVENT tme = {sizeof(tme), TME_LEAVE | TME_HOVER, hwnd_, 400};
         ::TrackMouseEvent(&tme);
+        mouseTracking_ = true;
     }
     Control* target = pressed_ != nullptr ? pressed_ : hover_;
     if (target != nullptr) {
@@ -649,6 +721,7 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
             handled = true;
             break;
         case WM_SIZE:
+            if (wParam == SIZE_MINIMIZED) HideToolTip();
             needUpdate_ = true;
             UpdateLayout();
             ::InvalidateRect(hwnd_, nullptr, FALSE);
@@ -678,6 +751,31 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
             break;
         case WM_MOUSEHOVER:
             if (hover_ != nullptr && pressed_ == nullptr) ShowToolTip(hover_);
+            break;
+        // A tip goes with a click, and when another window (a menu) takes
+        // the mouse, the activation or the keyboard, or this one hides.
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_NCLBUTTONDOWN:
+        case WM_NCRBUTTONDOWN:
+        case WM_CANCELMODE:
+        case WM_KILLFOCUS:
+            HideToolTip();
+            break;
+        case WM_UPDATEUISTATE:
+            if ((HIWORD(wParam) & UISF_HIDEFOCUS) != 0) {
+                if (LOWORD(wParam) == UIS_SET) SetFocusCues(false);
+                else if (LOWORD(wParam) == UIS_CLEAR) SetFocusCues(true);
+            }
+            break;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) HideToolTip();
+            break;
+        case WM_SHOWWINDOW:
+            if (wParam == FALSE) HideToolTip();
+            break;
+        case WM_WINDOWPOSCHANGED:
+            if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_HIDEWINDOW) != 0) HideToolTip();
             break;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
@@ -709,7 +807,10 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
             break;
         }
         case WM_CAPTURECHANGED:
-            if (reinterpret_cast<HWND>(lParam) != hwnd_) pressed_ = nullptr;
+            if (reinterpret_cast<HWND>(lParam) != hwnd_) {
+                pressed_ = nullptr;
+                if (lParam != 0) HideToolTip();
+            }
             break;
         case WM_CONTEXTMENU: {
             POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
@@ -761,7 +862,9 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
         }
         case WM_SETFOCUS:
             // Back to the window: give the native box its caret again.
-            if (focus_ != nullptr && focus_->NativeHandle() != nullptr) ::SetFocus(focus_->NativeHandle());
+            if (focus_ != nullptr && focus_->NativeHandle() != nullptr && ::IsWindowVisible(focus_->NativeHandle())) {
+                ::SetFocus(focus_->NativeHandle());
+            }
             break;
         case WM_DPICHANGED: {
             SetDpi(HIWORD(wParam));

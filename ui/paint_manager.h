@@ -117,7 +117,14 @@ public:
 
     void SetFocus(Control* control);
     Control* GetFocus() const { return focus_; }
+    // Tab: the next visible, enabled tab stop that no layer covers, in
+    // reading order, wrapping round.
     bool SetNextTabControl(bool forward);
+    // Whether focused controls show their focus mark: after the focus moved
+    // by keyboard, or while the system shows keyboard cues
+    // (WM_UPDATEUISTATE and UISF_HIDEFOCUS, as for standard controls).
+    bool FocusCuesShown() const { return focusCues_; }
+    void SetFocusCues(bool shown);
 
     std::shared_ptr<Image> GetImage(const std::wstring& file);
     void ReloadImage(const std::wstring& file);
@@ -149,6 +156,9 @@ public:
     void RegisterNativeChild(HWND child, Control* control);
     void UnregisterNativeChild(HWND child);
     Control* ControlOfNativeChild(HWND child) const;
+    // Shows and hides the native windows of the tree to match what is
+    // visible and uncovered, laying the tree out first when that is pending.
+    void SyncNativeWindows();
 
     void SetToolTipText(Control* control);  // refreshes a shown tip
     // Sends "menu" from the nearest control (this or an ancestor) that asks
@@ -208,6 +218,9 @@ private:
     bool mouseTracking_ = false;
     bool needUpdate_ = true;
     bool layingOut_ = false;
+    bool syncing_ = false;
+    bool focusCues_ = false;
+    bool syncAgain_ = false;
     bool firstPaint_ = true;
     UINT dpi_ = 96;
     POINT lastMouse_{};
