@@ -95,7 +95,10 @@ bool PaintManager::PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs)
 
 bool PaintManager::TranslateMessage(const MSG* msg) {
     if (msg == nullptr || msg->hwnd == nullptr) return false;
-    const HWND parent = ::GetParent(msg->hwnd);
+    // Only a child window's keys belong to the window it sits in; GetParent
+    // of a pop-up (a menu, a banner) gives its owner, whose filters must not
+    // see them: Escape in a menu would close the window that opened it.
+    const HWND parent = (::GetWindowLongW(msg->hwnd, GWL_STYLE) & WS_CHILD) != 0 ? ::GetParent(msg->hwnd) : nullptr;
     bool framework = false;
     // Filters may close windows: work on a copy and re-check membership.
     std::vector<PaintManager*> managers = Managers();
