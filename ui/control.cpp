@@ -216,6 +216,8 @@ void Control::SetAttribute(std::wstring_view name, const std::wstring& value) {
     else if (name == L"bordersize") borderSize_ = ParseInt(value);
     else if (name == L"borderround") ParseSize(value, &borderRound_);
     else if (name == L"bkimage") bkImage_ = value;
+    else if (name == L"accname") accName_ = value;
+    else if (name == L"accrole") accRole_ = value;
     else if (name == L"shortcut") shortcut_ = value.empty() ? 0 : static_cast<wchar_t>(std::towupper(value[0]));
     else if (name == L"pos") {
         RECT rc{};
@@ -318,6 +320,12 @@ void Control::SetManager(PaintManager* manager, Control* parent) {
 }
 
 bool Control::Activate() { return IsVisible() && IsEnabled(); }
+
+LONG Control::AccessibleId() const {
+    static LONG last = 0;
+    if (accId_ == 0) accId_ = --last;
+    return accId_;
+}
 
 void Control::AddListener(INotifyListener* listener) {
     if (std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) listeners_.push_back(listener);

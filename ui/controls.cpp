@@ -319,6 +319,20 @@ std::wstring FormattedText::GetPlainText() const {
     return out;
 }
 
+std::wstring FormattedText::GetLinkText(int index) const {
+    std::wstring out;
+    for (const Run& r : runs_) {
+        if (r.link == index && index >= 0) out += r.text;
+    }
+    return out;
+}
+
+bool FormattedText::ActivateLink(int index) {
+    if (index < 0 || index >= GetLinkCount() || !Control::Activate()) return false;
+    SendNotify(L"link", static_cast<WPARAM>(index));
+    return true;
+}
+
 void FormattedText::DoEvent(ControlEvent& event) {
     switch (event.type) {
         case EventType::MouseMove:
@@ -348,7 +362,7 @@ void FormattedText::DoEvent(ControlEvent& event) {
             int link = LinkAt(event.pt);
             bool hit = link >= 0 && link == pressedLink_;
             pressedLink_ = -1;
-            if (hit) SendNotify(L"link", static_cast<WPARAM>(link));
+            if (hit) ActivateLink(link);
             if (hit || link >= 0) return;
             break;
         }
@@ -496,6 +510,7 @@ void Option::Selected(bool selected, bool notify) {
     if (selected == selected_) return;
     selected_ = selected;
     Invalidate();
+    if (manager_ != nullptr) manager_->RaiseAccessibleEvent(EVENT_OBJECT_STATECHANGE, this);
     if (selected_ && !group_.empty() && manager_ != nullptr && manager_->GetRoot() != nullptr) {
         manager_->GetRoot()->ForEach([this](Control* c) {
             if (c == this || c->GetClass() != L"Option") return;
@@ -503,6 +518,7 @@ void Option::Selected(bool selected, bool notify) {
             if (other->group_ == group_ && other->selected_) {
                 other->selected_ = false;
                 other->Invalidate();
+                manager_->RaiseAccessibleEvent(EVENT_OBJECT_STATECHANGE, other);
             }
         });
     }
@@ -553,6 +569,12 @@ void ListElement::SetAttribute(std::wstring_view name, const std::wstring& value
     else if (name == L"hotbkcolor") hotBkColor_ = ParseColor(value);
     else if (name == L"selectedbkcolor") selectedBkColor_ = ParseColor(value);
     else Container::SetAttribute(name, value);
+}
+
+void ListElement::SetHot(bool hot) {
+    if (hot_ == hot) return;
+    hot_ = hot;
+    Invalidate();
 }
 
 void ListElement::Select(bool selected) {

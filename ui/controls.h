@@ -58,6 +58,10 @@ public:
     RECT GetLinkRect(int index) const;
     // Plain text without markup.
     std::wstring GetPlainText() const;
+    // The shown text of a link.
+    std::wstring GetLinkText(int index) const;
+    // Sends "link" for that link, as a click on it does.
+    bool ActivateLink(int index);
 
     void SetText(const std::wstring& text) override;
     void SetPos(const RECT& rc) override;
@@ -155,6 +159,8 @@ class ListElement : public Container {
 public:
     std::wstring_view GetClass() const override { return L"ListElement"; }
     bool IsHot() const { return hot_; }
+    // The highlight a hovering mouse gives; a menu moves it by keys too.
+    void SetHot(bool hot);
     bool IsSelected() const { return selected_; }
     void Select(bool selected);
     bool Activate() override;

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "shell/unique_handle.h"
+#include "ui/accessibility.h"
 #include "ui/gdi.h"
 #include "ui/paint_manager.h"
 
@@ -177,6 +178,10 @@ LRESULT CALLBACK NativeTextControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wPa
                     }
                 }
             }
+            break;
+        case WM_GETOBJECT:
+            // The system's object for the box knows no name for it.
+            if (LRESULT answer = AnswerNativeBoxGetObject(hwnd, wParam, lParam, *self)) return answer;
             break;
         case WM_NCDESTROY: {
             ::RemoveWindowSubclass(hwnd, &SubclassProc, kSubclassId);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "ui/accessibility.h"
 #include "ui/native_controls.h"
 #include "ui/platform.h"
 #include "ui/skin_store.h"
@@ -106,6 +107,11 @@ bool PaintManager::TranslateMessage(const MSG* msg) {
         if (std::find(Managers().begin(), Managers().end(), pm) == Managers().end()) continue;
         if (msg->hwnd == pm->hwnd_) framework = true;
         if (msg->hwnd != pm->hwnd_ && parent != pm->hwnd_) continue;
+        if (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) pm->keyboardInput_ = true;
+        else if (msg->message == WM_LBUTTONDOWN || msg->message == WM_RBUTTONDOWN || msg->message == WM_MBUTTONDOWN ||
+                 msg->message == WM_NCLBUTTONDOWN || msg->message == WM_NCRBUTTONDOWN) {
+            pm->keyboardInput_ = false;
+        }
         std::weak_ptr<int> alive = pm->alive_;
         std::vector<IMessageFilter*> filters = pm->filters_;
         for (IMessageFilter* filter : filters) {
@@ -271,9 +277,17 @@ void PaintManager::SetFocus(Control* control) {
         }
         ControlEvent e = MakeEvent(EventType::SetFocus, lastMouse_);
         control->DoEvent(e);
+        // A native box's own window reports its focus itself.
+        if (control->NativeHandle() == nullptr) RaiseAccessibleEvent(EVENT_OBJECT_FOCUS, control);
         SendNotify(control, L"setfocus");
         if (alive.expired()) return;
     }
+}
+
+void PaintManager::RaiseAccessibleEvent(DWORD event, Control* control) {
+    if (hwnd_ == nullptr || !::IsWindowVisible(hwnd_)) return;
+    if (event == EVENT_OBJECT_FOCUS && ::GetFocus() != hwnd_) return;
+    ui::RaiseAccessibleEvent(hwnd_, event, control);
 }
 
 bool PaintManager::SetNextTabControl(bool forward) {
@@ -776,7 +790,13 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
             break;
         }
         default:
-            if (msg == DeliverMessage()) handled = true;
+            if (msg == DeliverMessage()) {
+                handled = true;
+            } else if (msg == AccessibleActionMessage()) {
+                keyboardInput_ = true;  // assistive technology stands for the keys
+                PerformAccessibleAction(*this, wParam, lParam);
+                handled = true;
+            }
             break;
     }
     if (!alive.expired()) DeliverQueued();

@@ -117,6 +117,13 @@ public:
 
     void SetFocus(Control* control);
     Control* GetFocus() const { return focus_; }
+    // Tells assistive technology about a control of this window (a focus
+    // event only while the window has the keys).
+    void RaiseAccessibleEvent(DWORD event, Control* control);
+    // Whether the last key or button press this window routed was a key
+    // (a menu opened by keys highlights its first item).
+    bool LastInputFromKeyboard() const { return keyboardInput_; }
+    void SetLastInputFromKeyboard(bool keyboard) { keyboardInput_ = keyboard; }
     bool SetNextTabControl(bool forward);
 
     std::shared_ptr<Image> GetImage(const std::wstring& file);
@@ -209,6 +216,7 @@ private:
     bool needUpdate_ = true;
     bool layingOut_ = false;
     bool firstPaint_ = true;
+    bool keyboardInput_ = false;
     UINT dpi_ = 96;
     POINT lastMouse_{};
     Dib backBuffer_;
