@@ -183,8 +183,20 @@ LRESULT UIMenu::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CHAR:
             if (HandleLetter(static_cast<wchar_t>(wParam))) return 0;
             break;
+        case WM_CLOSE:
+            // Announced while the window still exists (an event about a
+            // window that is gone is dropped by some systems); the close
+            // itself comes after the announcement has gone out.
+            if (!ended_) {
+                ended_ = true;
+                RaiseAccessibleEvent(hwnd_, EVENT_SYSTEM_MENUPOPUPEND, nullptr);
+                PostMessageW(WM_CLOSE, wParam, lParam);
+                return 0;
+            }
+            break;
         case WM_DESTROY:
-            RaiseAccessibleEvent(hwnd_, EVENT_SYSTEM_MENUPOPUPEND, nullptr);
+            if (!ended_) RaiseAccessibleEvent(hwnd_, EVENT_SYSTEM_MENUPOPUPEND, nullptr);  // its owner went
+            ended_ = true;
             break;
         case WM_GETOBJECT:
             if (LRESULT answer = AnswerGetObject(pm_, wParam, lParam, ROLE_SYSTEM_MENUPOPUP)) return answer;

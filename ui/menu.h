@@ -68,6 +68,7 @@ private:
     WindowRef<PaintManager> ownerManager_;
     POINT point_{};
     UINT flags_ = 0;
+    bool ended_ = false;  // the end of the menu has been announced
 };
 
 }  // namespace ui
