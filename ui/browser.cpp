@@ -3,6 +3,7 @@
 #include <exdispid.h>
 
 #include "ui/paint_manager.h"
+#include "ui/platform.h"
 
 namespace ui {
 
@@ -354,7 +355,8 @@ void BrowserControl::SetInternVisible(bool visible) {
 void BrowserControl::PaintBkColor(HDC dc) {
     // Without a browser the area keeps the skin's colour (white by default).
     if ((bkColor_ >> 24) == 0 && !browser_) {
-        ::FillRect(dc, &rect_, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        ::FillRect(dc, &rect_,
+                   HighContrastOn() ? ::GetSysColorBrush(COLOR_WINDOW) : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
         return;
     }
     Control::PaintBkColor(dc);

@@ -7,6 +7,7 @@
 #include "ui/gdi.h"
 #include "ui/image.h"
 #include "ui/paint_manager.h"
+#include "ui/platform.h"
 
 namespace ui {
 
@@ -241,7 +242,11 @@ void Control::DoPaint(HDC dc, const RECT& dirty) {
 
 void Control::PaintBkColor(HDC dc) {
     if ((bkColor_ >> 24) == 0) return;
-    UniqueBrush brush(::CreateSolidBrush(ToColorRef(bkColor_)));
+    FillBk(dc, HighContrastOn() ? SystemColor(COLOR_WINDOW) : bkColor_);
+}
+
+void Control::FillBk(HDC dc, DWORD argb) {
+    UniqueBrush brush(::CreateSolidBrush(ToColorRef(argb)));
     if (borderRound_.cx > 0 || borderRound_.cy > 0) {
         SelectGuard b(dc, brush.get());
         SelectGuard p(dc, ::GetStockObject(NULL_PEN));
@@ -253,12 +258,23 @@ void Control::PaintBkColor(HDC dc) {
 }
 
 void Control::PaintBkImage(HDC dc) {
-    if (!bkImage_.empty()) DrawImageAttribute(dc, bkImage_);
+    if (bkImage_.empty()) return;
+    ImageSpec spec;
+    if (HighContrastOn() && ParseImageSpec(bkImage_, &spec) && !::IsRectEmpty(&spec.corner)) {
+        // A stretched background (a bubble, a strip) gives way to a plain
+        // fill and frame in the system's colours; pictures stay.
+        FillBk(dc, SystemColor(COLOR_WINDOW));
+        UniqueBrush frame(::CreateSolidBrush(::GetSysColor(COLOR_WINDOWTEXT)));
+        ::FrameRect(dc, &rect_, frame.get());
+        return;
+    }
+    DrawImageAttribute(dc, bkImage_);
 }
 
 void Control::PaintBorder(HDC dc) {
     if ((borderColor_ >> 24) == 0 || borderSize_ <= 0) return;
-    UniquePen pen(::CreatePen(PS_SOLID | PS_INSIDEFRAME, Scale(borderSize_), ToColorRef(borderColor_)));
+    const DWORD color = HighContrastOn() ? SystemColor(COLOR_WINDOWTEXT) : borderColor_;
+    UniquePen pen(::CreatePen(PS_SOLID | PS_INSIDEFRAME, Scale(borderSize_), ToColorRef(color)));
     SelectGuard p(dc, pen.get());
     SelectGuard b(dc, ::GetStockObject(NULL_BRUSH));
     if (borderRound_.cx > 0 || borderRound_.cy > 0) {

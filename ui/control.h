@@ -195,6 +195,8 @@ protected:
     // Paints an image attribute over the control (or its "dest" part).
     bool DrawImageAttribute(HDC dc, const std::wstring& attr, BYTE fade = 255);
     virtual void PaintBkColor(HDC dc);
+    // Fills the control (with its rounding) in a colour.
+    void FillBk(HDC dc, DWORD argb);
     virtual void PaintBkImage(HDC dc);
     virtual void PaintStatusImage(HDC dc) {}
     virtual void PaintText(HDC dc) {}

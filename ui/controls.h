@@ -32,7 +32,12 @@ public:
 protected:
     void PaintText(HDC dc) override;
     void DrawLabelText(HDC dc, const std::wstring& text, DWORD color);
+    // The text colour: the preferred one, the label's, or the default; in
+    // high contrast always a system colour.
     DWORD EffectiveColor(DWORD preferred) const;
+    // Drawn over the highlight colour (in high contrast): a hot button,
+    // the label of a hot menu item.
+    virtual bool OnHighlight() const;
 
     int font_ = -1;
     DWORD textColor_ = 0;
@@ -117,6 +122,7 @@ protected:
     void PaintStatusImage(HDC dc) override;
     void PaintText(HDC dc) override;
     virtual DWORD StateTextColor() const;
+    bool OnHighlight() const override;
 
     std::wstring normalImage_, hotImage_, pushedImage_, disabledImage_, focusedImage_, foreImage_, hotForeImage_;
     DWORD hotTextColor_ = 0, pushedTextColor_ = 0, focusedTextColor_ = 0;
@@ -145,6 +151,7 @@ protected:
     void PaintBkColor(HDC dc) override;
     void PaintStatusImage(HDC dc) override;
     DWORD StateTextColor() const override;
+    bool OnHighlight() const override;
 
 private:
     std::wstring group_;

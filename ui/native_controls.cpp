@@ -6,6 +6,7 @@
 #include "ui/accessibility.h"
 #include "ui/gdi.h"
 #include "ui/paint_manager.h"
+#include "ui/platform.h"
 
 namespace ui {
 namespace {
@@ -238,7 +239,10 @@ HWND RichEdit::CreateNative(HWND parent) {
     if (hwnd == nullptr) return nullptr;
     ::SendMessageW(hwnd, EM_SETTEXTMODE, TM_PLAINTEXT | TM_MULTILEVELUNDO, 0);
     ::SendMessageW(hwnd, EM_SETEVENTMASK, 0, static_cast<LPARAM>(eventMask_));
-    if ((bkColor_ >> 24) != 0) ::SendMessageW(hwnd, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ToColorRef(bkColor_)));
+    // In high contrast the box keeps the system's colours.
+    if ((bkColor_ >> 24) != 0 && !HighContrastOn()) {
+        ::SendMessageW(hwnd, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ToColorRef(bkColor_)));
+    }
     return hwnd;
 }
 

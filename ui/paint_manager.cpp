@@ -465,7 +465,8 @@ void PaintManager::Paint(HDC dc, const RECT& area) {
     {
         SavedDC saved(mem.get());
         ::IntersectClipRect(mem.get(), dirty.left, dirty.top, dirty.right, dirty.bottom);
-        ::FillRect(mem.get(), &dirty, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        ::FillRect(mem.get(), &dirty,
+                   HighContrastOn() ? ::GetSysColorBrush(COLOR_WINDOW) : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
         if (root_) root_->DoPaint(mem.get(), dirty);
     }
     ::BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, mem.get(), dirty.left,
@@ -778,6 +779,12 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
         case WM_SETFOCUS:
             // Back to the window: give the native box its caret again.
             if (focus_ != nullptr && focus_->NativeHandle() != nullptr) ::SetFocus(focus_->NativeHandle());
+            break;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            // High contrast switched, or its colours changed: draw anew.
+            RefreshHighContrast();
+            ::InvalidateRect(hwnd_, nullptr, FALSE);
             break;
         case WM_DPICHANGED: {
             SetDpi(HIWORD(wParam));
