@@ -158,6 +158,7 @@ LONG RoleOfKeyword(const std::wstring& keyword) {
         {L"listitem", ROLE_SYSTEM_LISTITEM},
         {L"graphic", ROLE_SYSTEM_GRAPHIC},
         {L"animation", ROLE_SYSTEM_ANIMATION},
+        {L"pane", ROLE_SYSTEM_PANE},
     };
     for (const Entry& e : table) {
         if (keyword == e.keyword) return e.role;
@@ -185,6 +186,7 @@ LONG RoleOf(const Control& c, bool inMenu, const std::wstring& name) {
         return static_cast<const Option&>(c).GetGroup().empty() ? ROLE_SYSTEM_CHECKBUTTON : ROLE_SYSTEM_RADIOBUTTON;
     }
     if (IsTextBox(c)) return ROLE_SYSTEM_TEXT;
+    if (cls == L"WebBrowser") return ROLE_SYSTEM_PANE;
     if (cls == L"ListElement") {
         if (!inMenu) return ROLE_SYSTEM_LISTITEM;
         return IsSeparator(c) ? ROLE_SYSTEM_SEPARATOR : ROLE_SYSTEM_MENUITEM;
@@ -205,13 +207,31 @@ bool Clickable(const Control& c) {
 
 // ------------------------------------------------------------- elements
 
-// One child of a window's object: a control, a link inside a formatted
-// text, or a native window no control owns (the browser's).
+// One child of a window's object: a control (with the native window it
+// hosts, the browser's), a link inside a formatted text, or a native
+// window that no control claims.
 struct Element {
     Control* control = nullptr;
     int link = -1;
     HWND window = nullptr;
 };
+
+// In a container whose children overlap, a later child with an opaque
+// background over the whole of an earlier one hides it (the login layer
+// over the post layer).
+bool Covered(const Container& box, int index) {
+    if (box.GetClass() != L"Container") return false;
+    const RECT rc = box.GetItemAt(index)->GetPos();
+    for (int i = index + 1; i < box.GetCount(); ++i) {
+        const Control* above = box.GetItemAt(i);
+        const RECT top = above->GetPos();
+        if (!above->IsVisible() || above->IsFloat() || (above->GetBkColor() >> 24) != 0xFF || ::IsRectEmpty(&top)) {
+            continue;
+        }
+        if (rc.left >= top.left && rc.top >= top.top && rc.right <= top.right && rc.bottom <= top.bottom) return true;
+    }
+    return false;
+}
 
 void Collect(Control* c, bool inMenu, std::vector<Element>* out) {
     if (!c->IsVisible()) return;
@@ -227,18 +247,30 @@ void Collect(Control* c, bool inMenu, std::vector<Element>* out) {
     // An item's label is the item's text, not a child of its own.
     if (role == ROLE_SYSTEM_MENUITEM || role == ROLE_SYSTEM_SEPARATOR || role == ROLE_SYSTEM_LISTITEM) return;
     if (auto* box = dynamic_cast<Container*>(c)) {
-        for (int i = 0; i < box->GetCount(); ++i) Collect(box->GetItemAt(i), inMenu, out);
+        for (int i = 0; i < box->GetCount(); ++i) {
+            if (!Covered(*box, i)) Collect(box->GetItemAt(i), inMenu, out);
+        }
     }
 }
 
-std::vector<Element> Elements(const PaintManager& pm, bool inMenu) {
+std::vector<Element> Elements(PaintManager& pm, bool inMenu) {
+    pm.UpdateLayout();  // places (and what covers what) as they will be painted
     std::vector<Element> out;
     if (Control* root = pm.GetRoot()) Collect(root, inMenu, &out);
     const HWND hwnd = pm.GetPaintWindow();
     for (HWND child = ::GetWindow(hwnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if (::IsWindowVisible(child) && pm.ControlOfNativeChild(child) == nullptr) {
-            out.push_back(Element{nullptr, -1, child});
-        }
+        if (!::IsWindowVisible(child) || pm.ControlOfNativeChild(child) != nullptr) continue;
+        // A pane (the browser control) claims the window lying in it.
+        RECT rc{};
+        ::GetWindowRect(child, &rc);
+        ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&rc), 2);
+        const POINT middle{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+        auto pane = std::find_if(out.begin(), out.end(), [&](const Element& e) {
+            return e.control != nullptr && e.window == nullptr && e.control->GetClass() == L"WebBrowser" &&
+                   ::PtInRect(&e.control->GetPos(), middle);
+        });
+        if (pane != out.end()) pane->window = child;
+        else out.push_back(Element{nullptr, -1, child});
     }
     return out;
 }
@@ -364,7 +396,8 @@ public:
             const HRESULT hr = Resolve(child, &e, &self);
             if (FAILED(hr)) return hr;
             if (self) return E_INVALIDARG;
-            if (e.window == nullptr) return S_FALSE;  // a simple element: ask this object
+            // A control is a simple element: the client asks this object.
+            if (e.control != nullptr) return S_FALSE;
             const Oleacc& acc = Acc();
             if (acc.accessibleObjectFromWindow == nullptr) return S_FALSE;
             if (FAILED(acc.accessibleObjectFromWindow(e.window, static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch,
@@ -388,7 +421,7 @@ public:
             bool self = false;
             const HRESULT hr = Resolve(child, &e, &self);
             if (FAILED(hr)) return hr;
-            if (self || e.window != nullptr) return S_FALSE;
+            if (self || e.control == nullptr) return S_FALSE;
             if (e.link >= 0) return PutText(static_cast<const FormattedText*>(e.control)->GetLinkContent(e.link), out);
             if (!IsTextBox(*e.control)) return S_FALSE;
             if (e.control->GetClass() == L"Edit" && static_cast<const Edit*>(e.control)->IsPassword()) {
@@ -410,9 +443,15 @@ public:
             bool self = false;
             const HRESULT hr = Resolve(child, &e, &self);
             if (FAILED(hr)) return hr;
-            if (e.window != nullptr) return WindowObject(e.window, [&](IAccessible* a) {
-                    return a->get_accRole(SelfId(), out);
-                });
+            if (!self && e.control == nullptr) {
+                if (WindowObject(e.window, [&](IAccessible* a) { return a->get_accRole(SelfId(), out); }) == S_OK &&
+                    out->vt == VT_I4) {
+                    return S_OK;
+                }
+                ::VariantClear(out);
+                PutChild(ROLE_SYSTEM_WINDOW, out);  // the system could not say
+                return S_OK;
+            }
             PutChild(self ? role_ : (e.link >= 0 ? ROLE_SYSTEM_LINK : Describe(e).role), out);
             return S_OK;
         });
@@ -427,9 +466,15 @@ public:
             const HRESULT hr = Resolve(child, &e, &self);
             if (FAILED(hr)) return hr;
             if (self) return standard_ ? standard_->get_accState(child, out) : S_FALSE;
-            if (e.window != nullptr) return WindowObject(e.window, [&](IAccessible* a) {
-                    return a->get_accState(SelfId(), out);
-                });
+            if (e.control == nullptr) {
+                if (WindowObject(e.window, [&](IAccessible* a) { return a->get_accState(SelfId(), out); }) == S_OK &&
+                    out->vt == VT_I4) {
+                    return S_OK;
+                }
+                ::VariantClear(out);
+                PutChild(0, out);
+                return S_OK;
+            }
             LONG state = 0;
             if (e.link >= 0) {
                 state = STATE_SYSTEM_LINKED | (e.control->IsEnabled() ? 0 : STATE_SYSTEM_UNAVAILABLE);
@@ -567,13 +612,12 @@ public:
             POINT pt{x, y};
             ::ScreenToClient(hwnd_, &pt);
             if (!::PtInRect(&client, pt)) return S_FALSE;
-            pm->UpdateLayout();
             const std::vector<Element> all = Elements(*pm, InMenu());
             // Later elements lie above earlier ones, and a link inside its text.
             for (size_t i = all.size(); i-- > 0;) {
                 const RECT rc = ScreenRect(all[i]);
                 if (!::PtInRect(&rc, POINT{x, y})) continue;
-                if (all[i].window != nullptr) {
+                if (all[i].control == nullptr) {
                     IDispatch* window = nullptr;
                     const Oleacc& acc = Acc();
                     if (acc.accessibleObjectFromWindow != nullptr &&
@@ -664,7 +708,7 @@ private:
 
     RECT ScreenRect(const Element& e) const {
         RECT rc{};
-        if (e.window != nullptr) {
+        if (e.control == nullptr) {
             ::GetWindowRect(e.window, &rc);
             return rc;
         }
@@ -704,7 +748,19 @@ private:
                 return prop == Prop::Name ? standard_->get_accName(child, out)
                                           : standard_->get_accDescription(child, out);
             }
-            if (e.window != nullptr) return S_FALSE;
+            if (e.control == nullptr) {
+                // What the system says of the window, else its title.
+                HRESULT said = S_FALSE;
+                if (prop != Prop::Action) {
+                    said = WindowObject(e.window, [&](IAccessible* a) {
+                        return prop == Prop::Name ? a->get_accName(SelfId(), out) : a->get_accDescription(SelfId(), out);
+                    });
+                }
+                if (said == S_OK || prop != Prop::Name) return said == S_OK ? S_OK : S_FALSE;
+                wchar_t title[256] = {};
+                ::GetWindowTextW(e.window, title, 256);
+                return PutText(title, out);
+            }
             if (e.link >= 0) {
                 const auto* text = static_cast<const FormattedText*>(e.control);
                 if (prop == Prop::Name) return PutText(NormalizeName(text->GetLinkText(e.link)), out);

@@ -313,6 +313,31 @@ TEST_F(AccessibilityTest, TheBoxNamedByItsHintAndThePasswordBoxNameThemselves) {
     EXPECT_EQ(raw, nullptr);
 }
 
+TEST_F(AccessibilityTest, ANativeWindowNoControlClaimsIsAChildOfItsOwn) {
+    const size_t before = Children().size();
+    const HWND foreign = ::CreateWindowExW(0, L"STATIC", L"外部窗口", WS_CHILD | WS_VISIBLE, 200, 150, 80, 20, hwnd_,
+                                           nullptr, nullptr, nullptr);
+    ASSERT_NE(foreign, nullptr);
+    const std::vector<AccChild> all = Children();
+    ASSERT_EQ(all.size(), before + 1) << ui_test::Dump(all);
+    const AccChild& last = all.back();
+    EXPECT_EQ(last.name, L"外部窗口");
+    EXPECT_GT(last.role, 0);
+    RECT rc{};
+    ::GetWindowRect(foreign, &rc);
+    EXPECT_TRUE(::EqualRect(&last.location, &rc));
+    // Its own object, for a reader to go into.
+    shell::ComPtr<IDispatch> child;
+    EXPECT_EQ(object_->get_accChild(ChildId(last.id), child.put()), S_OK);
+    EXPECT_TRUE(child);
+    // A control is a simple element of this object.
+    EXPECT_EQ(object_->get_accChild(ChildId(1), child.put()), S_FALSE);
+    EXPECT_FALSE(child);
+    ::ShowWindow(foreign, SW_HIDE);
+    EXPECT_EQ(Children().size(), before);
+    ::DestroyWindow(foreign);
+}
+
 TEST_F(AccessibilityTest, AnObjectOutlivingItsWindowAnswersDisconnected) {
     auto* user = static_cast<ui::Edit*>(window_->Find(L"EditUsername"));
     shell::ComPtr<IAccessible> box = ui::AccessibleOfWindow(user->NativeHandle());
