@@ -63,6 +63,19 @@ const wchar_t kEveryKind[] =
     L"  <Control/>"
     L"</VerticalLayout></Window>";
 
+TEST(AccessibilityLoad, OleaccLoadsOnTheFirstQuestionNotAtStart) {
+    if (::GetModuleHandleW(L"oleacc.dll") != nullptr) GTEST_SKIP() << "loaded by an earlier test of this process";
+    TestWindow window(kEveryKind);
+    const HWND hwnd = window.Open();
+    ASSERT_NE(hwnd, nullptr);
+    ClickControl(window.Find(L"BtnLogin"));  // a focus event goes out without it
+    ClickControl(window.Find(L"OptionSavePSW"));
+    PumpFor(100);
+    EXPECT_EQ(::GetModuleHandleW(L"oleacc.dll"), nullptr);
+    EXPECT_TRUE(ui::AccessibleOfWindow(hwnd));
+    EXPECT_NE(::GetModuleHandleW(L"oleacc.dll"), nullptr);
+}
+
 class AccessibilityTest : public ::testing::Test {
 protected:
     void SetUp() override {
