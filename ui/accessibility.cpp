@@ -591,9 +591,10 @@ public:
             } else {
                 const LONG at = IndexOf(all, e);
                 if (at == 0) return S_FALSE;
-                if (direction == NAVDIR_NEXT || direction == NAVDIR_DOWN || direction == NAVDIR_RIGHT) next = at + 1;
-                else if (direction == NAVDIR_PREVIOUS || direction == NAVDIR_UP || direction == NAVDIR_LEFT) next = at - 1;
-                else return E_INVALIDARG;  // simple elements have no children
+                const bool forward = direction == NAVDIR_NEXT || direction == NAVDIR_DOWN || direction == NAVDIR_RIGHT;
+                const bool back = direction == NAVDIR_PREVIOUS || direction == NAVDIR_UP || direction == NAVDIR_LEFT;
+                if (!forward && !back) return E_INVALIDARG;  // simple elements have no children
+                next = forward ? at + 1 : at - 1;
             }
             if (next < 1 || next > count) return S_FALSE;
             PutChild(next, out);
@@ -753,7 +754,8 @@ private:
                 HRESULT said = S_FALSE;
                 if (prop != Prop::Action) {
                     said = WindowObject(e.window, [&](IAccessible* a) {
-                        return prop == Prop::Name ? a->get_accName(SelfId(), out) : a->get_accDescription(SelfId(), out);
+                        const VARIANT self = SelfId();
+                        return prop == Prop::Name ? a->get_accName(self, out) : a->get_accDescription(self, out);
                     });
                 }
                 if (said == S_OK || prop != Prop::Name) return said == S_OK ? S_OK : S_FALSE;

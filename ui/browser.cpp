@@ -355,8 +355,7 @@ void BrowserControl::SetInternVisible(bool visible) {
 void BrowserControl::PaintBkColor(HDC dc) {
     // Without a browser the area keeps the skin's colour (white by default).
     if ((bkColor_ >> 24) == 0 && !browser_) {
-        ::FillRect(dc, &rect_,
-                   HighContrastOn() ? ::GetSysColorBrush(COLOR_WINDOW) : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        ::FillRect(dc, &rect_, BlankBrush());
         return;
     }
     Control::PaintBkColor(dc);

@@ -465,8 +465,7 @@ void PaintManager::Paint(HDC dc, const RECT& area) {
     {
         SavedDC saved(mem.get());
         ::IntersectClipRect(mem.get(), dirty.left, dirty.top, dirty.right, dirty.bottom);
-        ::FillRect(mem.get(), &dirty,
-                   HighContrastOn() ? ::GetSysColorBrush(COLOR_WINDOW) : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        ::FillRect(mem.get(), &dirty, BlankBrush());
         if (root_) root_->DoPaint(mem.get(), dirty);
     }
     ::BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, mem.get(), dirty.left,

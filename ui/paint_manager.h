@@ -123,7 +123,6 @@ public:
     // Whether the last key or button press this window routed was a key
     // (a menu opened by keys highlights its first item).
     bool LastInputFromKeyboard() const { return keyboardInput_; }
-    void SetLastInputFromKeyboard(bool keyboard) { keyboardInput_ = keyboard; }
     bool SetNextTabControl(bool forward);
 
     std::shared_ptr<Image> GetImage(const std::wstring& file);

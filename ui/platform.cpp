@@ -79,6 +79,10 @@ DWORD SystemColor(int index) {
            GetBValue(c);
 }
 
+HBRUSH BlankBrush() {
+    return HighContrastOn() ? ::GetSysColorBrush(COLOR_WINDOW) : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+}
+
 RECT WorkAreaAt(POINT pt) {
     MONITORINFO info = {};
     info.cbSize = sizeof(info);

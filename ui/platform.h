@@ -40,5 +40,8 @@ void RefreshHighContrast();
 void ForceHighContrast(int state);
 // A system colour (COLOR_WINDOWTEXT, …) as an opaque 0xAARRGGBB colour.
 DWORD SystemColor(int index);
+// What a window shows where nothing is drawn: white, in high contrast the
+// system's window colour. A shared brush, never deleted.
+HBRUSH BlankBrush();
 
 }  // namespace ui
