@@ -4,6 +4,7 @@
 
 #include "shell/diagnostic.h"
 #include "ui/paint_manager.h"
+#include "ui/platform.h"
 
 namespace ui {
 
@@ -355,7 +356,7 @@ void BrowserControl::SetInternVisible(bool visible) {
 void BrowserControl::PaintBkColor(HDC dc) {
     // Without a browser the area keeps the skin's colour (white by default).
     if ((bkColor_ >> 24) == 0 && !browser_) {
-        ::FillRect(dc, &rect_, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        ::FillRect(dc, &rect_, BlankBrush());
         return;
     }
     Control::PaintBkColor(dc);

@@ -7,6 +7,7 @@
 #include "ui/gdi.h"
 #include "ui/image.h"
 #include "ui/paint_manager.h"
+#include "ui/platform.h"
 
 namespace ui {
 
@@ -239,6 +240,8 @@ void Control::SetAttribute(std::wstring_view name, const std::wstring& value) {
     else if (name == L"bordersize") borderSize_ = ParseInt(value);
     else if (name == L"borderround") ParseSize(value, &borderRound_);
     else if (name == L"bkimage") bkImage_ = value;
+    else if (name == L"accname") accName_ = value;
+    else if (name == L"accrole") accRole_ = value;
     else if (name == L"shortcut") shortcut_ = value.empty() ? 0 : static_cast<wchar_t>(std::towupper(value[0]));
     else if (name == L"pos") {
         RECT rc{};
@@ -274,7 +277,11 @@ void Control::PaintFocusMark(HDC dc) {
 
 void Control::PaintBkColor(HDC dc) {
     if ((bkColor_ >> 24) == 0) return;
-    UniqueBrush brush(::CreateSolidBrush(ToColorRef(bkColor_)));
+    FillBk(dc, HighContrastOn() ? SystemColor(COLOR_WINDOW) : bkColor_);
+}
+
+void Control::FillBk(HDC dc, DWORD argb) {
+    UniqueBrush brush(::CreateSolidBrush(ToColorRef(argb)));
     if (borderRound_.cx > 0 || borderRound_.cy > 0) {
         SelectGuard b(dc, brush.get());
         SelectGuard p(dc, ::GetStockObject(NULL_PEN));
@@ -287,6 +294,15 @@ void Control::PaintBkColor(HDC dc) {
 
 void Control::PaintBkImage(HDC dc) {
     if (bkImage_.empty()) return;
+    ImageSpec spec;
+    if (HighContrastOn() && ParseImageSpec(bkImage_, &spec) && !::IsRectEmpty(&spec.corner)) {
+        // A stretched background (a bubble, a strip) gives way to a plain
+        // fill and frame in the system's colours; pictures stay.
+        FillBk(dc, SystemColor(COLOR_WINDOW));
+        UniqueBrush frame(::CreateSolidBrush(::GetSysColor(COLOR_WINDOWTEXT)));
+        ::FrameRect(dc, &rect_, frame.get());
+        return;
+    }
     if (borderRound_.cx > 0 || borderRound_.cy > 0) {
         // A rounded control shows its picture through the same outline, as
         // a user's picture inside its round frame.
@@ -302,7 +318,8 @@ void Control::PaintBkImage(HDC dc) {
 
 void Control::PaintBorder(HDC dc) {
     if ((borderColor_ >> 24) == 0 || borderSize_ <= 0) return;
-    UniquePen pen(::CreatePen(PS_SOLID | PS_INSIDEFRAME, Scale(borderSize_), ToColorRef(borderColor_)));
+    const DWORD color = HighContrastOn() ? SystemColor(COLOR_WINDOWTEXT) : borderColor_;
+    UniquePen pen(::CreatePen(PS_SOLID | PS_INSIDEFRAME, Scale(borderSize_), ToColorRef(color)));
     SelectGuard p(dc, pen.get());
     SelectGuard b(dc, ::GetStockObject(NULL_BRUSH));
     if (borderRound_.cx > 0 || borderRound_.cy > 0) {
@@ -364,6 +381,12 @@ void Control::SetManager(PaintManager* manager, Control* parent) {
 }
 
 bool Control::Activate() { return IsVisible() && IsEnabled(); }
+
+LONG Control::AccessibleId() const {
+    static LONG last = 0;
+    if (accId_ == 0) accId_ = --last;
+    return accId_;
+}
 
 void Control::AddListener(INotifyListener* listener) {
     if (std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) listeners_.push_back(listener);

@@ -179,6 +179,16 @@ public:
     // Whether a context-menu request here becomes a "menu" notification.
     bool IsContextMenuEnabled() const { return contextMenu_; }
 
+    // What assistive technology is told where the text does not say it:
+    // the skin's "accname" (a name) and "accrole" (a role keyword, see
+    // accessibility.h).
+    const std::wstring& GetAccessibleName() const { return accName_; }
+    void SetAccessibleName(const std::wstring& name) { accName_ = name; }
+    const std::wstring& GetAccessibleRole() const { return accRole_; }
+    // The control's own child id in accessibility events: negative, unique
+    // in the process and never reused, so a late question finds no other.
+    LONG AccessibleId() const;
+
     // Listeners of this control, told before the window's notifiers.
     void AddListener(INotifyListener* listener);
     void RemoveListener(INotifyListener* listener);
@@ -193,6 +203,8 @@ protected:
     // Paints an image attribute over the control (or its "dest" part).
     bool DrawImageAttribute(HDC dc, const std::wstring& attr, BYTE fade = 255);
     virtual void PaintBkColor(HDC dc);
+    // Fills the control (with its rounding) in a colour.
+    void FillBk(HDC dc, DWORD argb);
     virtual void PaintBkImage(HDC dc);
     virtual void PaintStatusImage(HDC dc) {}
     virtual void PaintText(HDC dc) {}
@@ -211,6 +223,9 @@ protected:
     std::wstring tooltip_;
     std::wstring userData_;
     std::wstring bkImage_;
+    std::wstring accName_;
+    std::wstring accRole_;
+    mutable LONG accId_ = 0;
     RECT rect_{};
     SIZE fixed_{};
     SIZE minSize_{};

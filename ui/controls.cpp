@@ -5,6 +5,7 @@
 
 #include "ui/gdi.h"
 #include "ui/paint_manager.h"
+#include "ui/platform.h"
 
 namespace ui {
 namespace {
@@ -30,6 +31,10 @@ void FillColor(HDC dc, const RECT& rc, DWORD argb) {
     UniqueBrush brush(::CreateSolidBrush(ToColorRef(argb)));
     ::FillRect(dc, &rc, brush.get());
 }
+
+// A skin that shows this state by a colour shows it, in high contrast, by
+// the highlight colour.
+DWORD StateFill(DWORD argb) { return Visible(argb) && HighContrastOn() ? SystemColor(COLOR_HIGHLIGHT) : argb; }
 
 }  // namespace
 
@@ -87,7 +92,16 @@ SIZE Label::EstimateSize(SIZE available) {
     return sz;
 }
 
+bool Label::OnHighlight() const {
+    return parent_ != nullptr && parent_->GetClass() == L"ListElement" && static_cast<ListElement*>(parent_)->IsHot();
+}
+
 DWORD Label::EffectiveColor(DWORD preferred) const {
+    if (HighContrastOn()) {
+        if (!IsEnabled()) return SystemColor(COLOR_GRAYTEXT);
+        if (OnHighlight()) return SystemColor(COLOR_HIGHLIGHTTEXT);
+        return SystemColor(GetAccessibleRole() == L"link" ? COLOR_HOTLIGHT : COLOR_WINDOWTEXT);
+    }
     if (!IsEnabled()) {
         if (Visible(disabledTextColor_)) return disabledTextColor_;
         return manager_ ? manager_->GetDefaultDisabledColor() : 0xFFA0A0A0;
@@ -286,7 +300,8 @@ void FormattedText::PaintText(HDC dc) {
     const DWORD linkHot = Visible(linkHoverColor_) ? linkHoverColor_ : manager_->GetDefaultLinkHoverColor();
     for (const Piece& p : pieces_) {
         DWORD color = EffectiveColor(p.color);
-        if (p.link >= 0 && IsEnabled() && !Visible(p.color)) color = p.link == hotLink_ ? linkHot : link;
+        if (p.link >= 0 && IsEnabled() && HighContrastOn()) color = SystemColor(COLOR_HOTLIGHT);
+        else if (p.link >= 0 && IsEnabled() && !Visible(p.color)) color = p.link == hotLink_ ? linkHot : link;
         SelectGuard f(dc, p.link >= 0 && p.link == hotLink_ ? underlined.get() : base);
         ::SetTextColor(dc, ToColorRef(color));
         RECT rc = p.rc;
@@ -319,6 +334,20 @@ std::wstring FormattedText::GetPlainText() const {
     return out;
 }
 
+std::wstring FormattedText::GetLinkText(int index) const {
+    std::wstring out;
+    for (const Run& r : runs_) {
+        if (r.link == index && index >= 0) out += r.text;
+    }
+    return out;
+}
+
+bool FormattedText::ActivateLink(int index) {
+    if (index < 0 || index >= GetLinkCount() || !Control::Activate()) return false;
+    SendNotify(L"link", static_cast<WPARAM>(index));
+    return true;
+}
+
 void FormattedText::DoEvent(ControlEvent& event) {
     switch (event.type) {
         case EventType::MouseMove:
@@ -348,7 +377,7 @@ void FormattedText::DoEvent(ControlEvent& event) {
             int link = LinkAt(event.pt);
             bool hit = link >= 0 && link == pressedLink_;
             pressedLink_ = -1;
-            if (hit) SendNotify(L"link", static_cast<WPARAM>(link));
+            if (hit) ActivateLink(link);
             if (hit || link >= 0) return;
             break;
         }
@@ -443,7 +472,13 @@ void Button::DoEvent(ControlEvent& event) {
     Label::DoEvent(event);
 }
 
+bool Button::OnHighlight() const { return IsEnabled() && (hot_ || pushed_); }
+
 void Button::PaintBkColor(HDC dc) {
+    if (HighContrastOn() && OnHighlight()) {
+        FillBk(dc, SystemColor(COLOR_HIGHLIGHT));
+        return;
+    }
     DWORD color = bkColor_;
     if (IsEnabled()) {
         if (pushed_ && Visible(pushedBkColor_)) color = pushedBkColor_;
@@ -496,6 +531,7 @@ void Option::Selected(bool selected, bool notify) {
     if (selected == selected_) return;
     selected_ = selected;
     Invalidate();
+    if (manager_ != nullptr) manager_->RaiseAccessibleEvent(EVENT_OBJECT_STATECHANGE, this);
     if (selected_ && !group_.empty() && manager_ != nullptr && manager_->GetRoot() != nullptr) {
         manager_->GetRoot()->ForEach([this](Control* c) {
             if (c == this || c->GetClass() != L"Option") return;
@@ -503,6 +539,7 @@ void Option::Selected(bool selected, bool notify) {
             if (other->group_ == group_ && other->selected_) {
                 other->selected_ = false;
                 other->Invalidate();
+                manager_->RaiseAccessibleEvent(EVENT_OBJECT_STATECHANGE, other);
             }
         });
     }
@@ -518,9 +555,13 @@ bool Option::Activate() {
     return true;
 }
 
+bool Option::OnHighlight() const {
+    return Button::OnHighlight() || (IsEnabled() && selected_ && Visible(selectedBkColor_));
+}
+
 void Option::PaintBkColor(HDC dc) {
-    if (selected_ && Visible(selectedBkColor_)) {
-        FillColor(dc, rect_, selectedBkColor_);
+    if (selected_ && Visible(selectedBkColor_) && !(HighContrastOn() && Button::OnHighlight())) {
+        FillColor(dc, rect_, StateFill(selectedBkColor_));
         return;
     }
     Button::PaintBkColor(dc);
@@ -553,6 +594,12 @@ void ListElement::SetAttribute(std::wstring_view name, const std::wstring& value
     else if (name == L"hotbkcolor") hotBkColor_ = ParseColor(value);
     else if (name == L"selectedbkcolor") selectedBkColor_ = ParseColor(value);
     else Container::SetAttribute(name, value);
+}
+
+void ListElement::SetHot(bool hot) {
+    if (hot_ == hot) return;
+    hot_ = hot;
+    Invalidate();
 }
 
 void ListElement::Select(bool selected) {
@@ -611,12 +658,12 @@ void ListElement::DoEvent(ControlEvent& event) {
 
 void ListElement::PaintBkColor(HDC dc) {
     if (IsEnabled() && mouseEnabled_) {
-        if (hot_ && Visible(hotBkColor_)) {
-            FillColor(dc, rect_, hotBkColor_);
+        if (hot_ && (Visible(hotBkColor_) || HighContrastOn())) {
+            FillColor(dc, rect_, HighContrastOn() ? SystemColor(COLOR_HIGHLIGHT) : hotBkColor_);
             return;
         }
         if (selected_ && Visible(selectedBkColor_)) {
-            FillColor(dc, rect_, selectedBkColor_);
+            FillColor(dc, rect_, StateFill(selectedBkColor_));
             return;
         }
     }

@@ -32,7 +32,12 @@ public:
 protected:
     void PaintText(HDC dc) override;
     void DrawLabelText(HDC dc, const std::wstring& text, DWORD color);
+    // The text colour: the preferred one, the label's, or the default; in
+    // high contrast always a system colour.
     DWORD EffectiveColor(DWORD preferred) const;
+    // Drawn over the highlight colour (in high contrast): a hot button,
+    // the label of a hot menu item.
+    virtual bool OnHighlight() const;
 
     int font_ = -1;
     DWORD textColor_ = 0;
@@ -58,6 +63,10 @@ public:
     RECT GetLinkRect(int index) const;
     // Plain text without markup.
     std::wstring GetPlainText() const;
+    // The shown text of a link.
+    std::wstring GetLinkText(int index) const;
+    // Sends "link" for that link, as a click on it does.
+    bool ActivateLink(int index);
 
     void SetText(const std::wstring& text) override;
     void SetPos(const RECT& rc) override;
@@ -113,6 +122,7 @@ protected:
     void PaintStatusImage(HDC dc) override;
     void PaintText(HDC dc) override;
     virtual DWORD StateTextColor() const;
+    bool OnHighlight() const override;
 
     std::wstring normalImage_, hotImage_, pushedImage_, disabledImage_, focusedImage_, foreImage_, hotForeImage_;
     DWORD hotTextColor_ = 0, pushedTextColor_ = 0, focusedTextColor_ = 0;
@@ -141,6 +151,7 @@ protected:
     void PaintBkColor(HDC dc) override;
     void PaintStatusImage(HDC dc) override;
     DWORD StateTextColor() const override;
+    bool OnHighlight() const override;
 
 private:
     std::wstring group_;
@@ -155,6 +166,8 @@ class ListElement : public Container {
 public:
     std::wstring_view GetClass() const override { return L"ListElement"; }
     bool IsHot() const { return hot_; }
+    // The highlight a hovering mouse gives; a menu moves it by keys too.
+    void SetHot(bool hot);
     bool IsSelected() const { return selected_; }
     void Select(bool selected);
     bool Activate() override;

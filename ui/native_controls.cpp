@@ -3,8 +3,10 @@
 #include <commctrl.h>
 
 #include "shell/unique_handle.h"
+#include "ui/accessibility.h"
 #include "ui/gdi.h"
 #include "ui/paint_manager.h"
+#include "ui/platform.h"
 
 namespace ui {
 namespace {
@@ -189,6 +191,10 @@ LRESULT CALLBACK NativeTextControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wPa
                 }
             }
             break;
+        case WM_GETOBJECT:
+            // The system's object for the box knows no name for it.
+            if (LRESULT answer = AnswerNativeBoxGetObject(hwnd, wParam, lParam, *self)) return answer;
+            break;
         case WM_NCDESTROY: {
             ::RemoveWindowSubclass(hwnd, &SubclassProc, kSubclassId);
             if (self->manager_ != nullptr) self->manager_->UnregisterNativeChild(hwnd);
@@ -244,7 +250,10 @@ HWND RichEdit::CreateNative(HWND parent) {
     if (hwnd == nullptr) return nullptr;
     ::SendMessageW(hwnd, EM_SETTEXTMODE, TM_PLAINTEXT | TM_MULTILEVELUNDO, 0);
     ::SendMessageW(hwnd, EM_SETEVENTMASK, 0, static_cast<LPARAM>(eventMask_));
-    if ((bkColor_ >> 24) != 0) ::SendMessageW(hwnd, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ToColorRef(bkColor_)));
+    // In high contrast the box keeps the system's colours.
+    if ((bkColor_ >> 24) != 0 && !HighContrastOn()) {
+        ::SendMessageW(hwnd, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ToColorRef(bkColor_)));
+    }
     return hwnd;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/accessibility.h"
 #include "ui/controls.h"
 #include "ui/gdi.h"
 #include "ui/layout_builder.h"
@@ -127,6 +128,9 @@ void NoticeBanner::UpdateNoticeWith(const std::wstring& text, POINT pt, int type
     ::SetWindowPos(hwnd_, nullptr, left, top, width, height, flags);
     Shape(width, height, type);
     pm_.NeedUpdate();
+    // Read out as an alert: the banner never takes the focus to be found.
+    pm_.UpdateLayout();
+    RaiseAccessibleEvent(hwnd_, EVENT_SYSTEM_ALERT, nullptr);
     ::KillTimer(hwnd_, kCloseTimer);
     if (type == kNoticeSimple && timeMs > 0) {
         UINT period = static_cast<UINT>(static_cast<unsigned long long>(timeMs) * g_timeScale / 100);
@@ -175,6 +179,9 @@ LRESULT NoticeBanner::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 PostMessageW(WM_CLOSE);
                 return 0;
             }
+            break;
+        case WM_GETOBJECT:
+            if (LRESULT answer = AnswerGetObject(pm_, wParam, lParam, ROLE_SYSTEM_ALERT)) return answer;
             break;
         case WM_MOUSEACTIVATE:
             if (action_.activating == 0) return MA_NOACTIVATE;

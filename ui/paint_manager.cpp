@@ -7,6 +7,7 @@
 #include <cwctype>
 
 #include "shell/diagnostic.h"
+#include "ui/accessibility.h"
 #include "ui/native_controls.h"
 #include "ui/platform.h"
 #include "ui/skin_store.h"
@@ -96,7 +97,10 @@ bool PaintManager::PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs)
 
 bool PaintManager::TranslateMessage(const MSG* msg) {
     if (msg == nullptr || msg->hwnd == nullptr) return false;
-    const HWND parent = ::GetParent(msg->hwnd);
+    // Only a child window's keys belong to the window it sits in; GetParent
+    // of a pop-up (a menu, a banner) gives its owner, whose filters must not
+    // see them: Escape in a menu would close the window that opened it.
+    const HWND parent = (::GetWindowLongW(msg->hwnd, GWL_STYLE) & WS_CHILD) != 0 ? ::GetParent(msg->hwnd) : nullptr;
     bool framework = false;
     // Filters may close windows: work on a copy and re-check membership.
     std::vector<PaintManager*> managers = Managers();
@@ -104,6 +108,11 @@ bool PaintManager::TranslateMessage(const MSG* msg) {
         if (std::find(Managers().begin(), Managers().end(), pm) == Managers().end()) continue;
         if (msg->hwnd == pm->hwnd_) framework = true;
         if (msg->hwnd != pm->hwnd_ && parent != pm->hwnd_) continue;
+        if (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) pm->keyboardInput_ = true;
+        else if (msg->message == WM_LBUTTONDOWN || msg->message == WM_RBUTTONDOWN || msg->message == WM_MBUTTONDOWN ||
+                 msg->message == WM_NCLBUTTONDOWN || msg->message == WM_NCRBUTTONDOWN) {
+            pm->keyboardInput_ = false;
+        }
         std::weak_ptr<int> alive = pm->alive_;
         std::vector<IMessageFilter*> filters = pm->filters_;
         for (IMessageFilter* filter : filters) {
@@ -274,6 +283,8 @@ void PaintManager::SetFocus(Control* control) {
         }
         ControlEvent e = MakeEvent(EventType::SetFocus, lastMouse_);
         control->DoEvent(e);
+        // A native box's own window reports its focus itself.
+        if (control->NativeHandle() == nullptr) RaiseAccessibleEvent(EVENT_OBJECT_FOCUS, control);
         SendNotify(control, L"setfocus");
         if (alive.expired()) return;
     }
@@ -309,6 +320,12 @@ void PaintManager::SetFocusCues(bool shown) {
     if (focusCues_ == shown) return;
     focusCues_ = shown;
     if (focus_ != nullptr) focus_->Invalidate();
+}
+
+void PaintManager::RaiseAccessibleEvent(DWORD event, Control* control) {
+    if (hwnd_ == nullptr || !::IsWindowVisible(hwnd_)) return;
+    if (event == EVENT_OBJECT_FOCUS && ::GetFocus() != hwnd_) return;
+    ui::RaiseAccessibleEvent(hwnd_, event, control);
 }
 
 bool PaintManager::SetNextTabControl(bool forward) {
@@ -493,7 +510,7 @@ void PaintManager::Paint(HDC dc, const RECT& area) {
     {
         SavedDC saved(mem.get());
         ::IntersectClipRect(mem.get(), dirty.left, dirty.top, dirty.right, dirty.bottom);
-        ::FillRect(mem.get(), &dirty, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        ::FillRect(mem.get(), &dirty, BlankBrush());
         if (root_) root_->DoPaint(mem.get(), dirty);
     }
     ::BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, mem.get(), dirty.left,
@@ -866,6 +883,12 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
                 ::SetFocus(focus_->NativeHandle());
             }
             break;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            // High contrast switched, or its colours changed: draw anew.
+            RefreshHighContrast();
+            ::InvalidateRect(hwnd_, nullptr, FALSE);
+            break;
         case WM_DPICHANGED: {
             SetDpi(HIWORD(wParam));
             // Any process may send this message; without a rectangle the window stays put.
@@ -877,7 +900,13 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
             break;
         }
         default:
-            if (msg == DeliverMessage()) handled = true;
+            if (msg == DeliverMessage()) {
+                handled = true;
+            } else if (msg == AccessibleActionMessage()) {
+                keyboardInput_ = true;  // assistive technology stands for the keys
+                PerformAccessibleAction(*this, wParam, lParam);
+                handled = true;
+            }
             break;
     }
     if (!alive.expired()) DeliverQueued();

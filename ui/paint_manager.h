@@ -119,6 +119,12 @@ public:
     Control* GetFocus() const { return focus_; }
     // Tab: the next visible, enabled tab stop that no layer covers, in
     // reading order, wrapping round.
+    // Tells assistive technology about a control of this window (a focus
+    // event only while the window has the keys).
+    void RaiseAccessibleEvent(DWORD event, Control* control);
+    // Whether the last key or button press this window routed was a key
+    // (a menu opened by keys highlights its first item).
+    bool LastInputFromKeyboard() const { return keyboardInput_; }
     bool SetNextTabControl(bool forward);
     // Whether focused controls show their focus mark: after the focus moved
     // by keyboard, or while the system shows keyboard cues
@@ -222,6 +228,7 @@ private:
     bool focusCues_ = false;
     bool syncAgain_ = false;
     bool firstPaint_ = true;
+    bool keyboardInput_ = false;
     UINT dpi_ = 96;
     POINT lastMouse_{};
     Dib backBuffer_;

@@ -52,6 +52,37 @@ UINT DpiForWindow(HWND hwnd) {
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
+namespace {
+int g_highContrastForced = -1;
+int g_highContrast = -1;  // not read yet
+}  // namespace
+
+bool HighContrastOn() {
+    if (g_highContrastForced >= 0) return g_highContrastForced == 1;
+    if (g_highContrast < 0) RefreshHighContrast();
+    return g_highContrast == 1;
+}
+
+void RefreshHighContrast() {
+    HIGHCONTRASTW hc = {};
+    hc.cbSize = sizeof(hc);
+    const bool on = ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(hc), &hc, 0) &&
+                    (hc.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    g_highContrast = on ? 1 : 0;
+}
+
+void ForceHighContrast(int state) { g_highContrastForced = state < 0 ? -1 : (state > 0 ? 1 : 0); }
+
+DWORD SystemColor(int index) {
+    const COLORREF c = ::GetSysColor(index);
+    return 0xFF000000u | (static_cast<DWORD>(GetRValue(c)) << 16) | (static_cast<DWORD>(GetGValue(c)) << 8) |
+           GetBValue(c);
+}
+
+HBRUSH BlankBrush() {
+    return HighContrastOn() ? ::GetSysColorBrush(COLOR_WINDOW) : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+}
+
 RECT WorkAreaAt(POINT pt) {
     MONITORINFO info = {};
     info.cbSize = sizeof(info);

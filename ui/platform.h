@@ -31,4 +31,17 @@ inline int UnscaleBy(int value, UINT dpi) { return dpi == 96 ? value : ::MulDiv(
 // The work area of the monitor nearest to a point.
 RECT WorkAreaAt(POINT pt);
 
+// Whether the system's high-contrast scheme is on: the controls then draw
+// text, frames and fills in the system's colours. Read on first use and
+// again by RefreshHighContrast (on WM_SETTINGCHANGE and WM_SYSCOLORCHANGE).
+bool HighContrastOn();
+void RefreshHighContrast();
+// Test seam: 1 forces high contrast on, 0 off, -1 follows the system again.
+void ForceHighContrast(int state);
+// A system colour (COLOR_WINDOWTEXT, …) as an opaque 0xAARRGGBB colour.
+DWORD SystemColor(int index);
+// What a window shows where nothing is drawn: white, in high contrast the
+// system's window colour. A shared brush, never deleted.
+HBRUSH BlankBrush();
+
 }  // namespace ui

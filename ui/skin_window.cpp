@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "ui/accessibility.h"
 #include "ui/gdi.h"
 #include "ui/platform.h"
 #include "ui/skin_store.h"
@@ -50,6 +51,9 @@ LRESULT SkinWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     handled = false;
     result = HandleCustomMessage(msg, wParam, lParam, handled);
     if (handled) return result;
+    if (msg == WM_GETOBJECT) {
+        if (LRESULT answer = AnswerGetObject(pm_, wParam, lParam, ROLE_SYSTEM_CLIENT)) return answer;
+    }
     if (pm_.MessageHandler(msg, wParam, lParam, result)) return result;
     return DefaultProc(msg, wParam, lParam);
 }

@@ -10,6 +10,7 @@
 #include "tests/ui/ui_test_support.h"
 #include "ui/controls.h"
 #include "ui/menu.h"
+#include "ui/native_controls.h"
 #include "ui/notice_banner.h"
 #include "ui/window_ref.h"
 
@@ -211,12 +212,23 @@ TEST_F(BannerTest, EscapeClosesIt) {
 
 // ---------------------------------------------------------------- menus
 
+// A window that opens menus and writes down the keys its own filter sees.
+class MenuOwner : public TestWindow {
+public:
+    MenuOwner()
+        : TestWindow(L"<Window size='200,120'><VerticalLayout><Button name='BtnMenu' height='30'/>"
+                     L"<RichEdit name='PostEdit'/></VerticalLayout></Window>") {}
+    LRESULT MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override {
+        if (msg == WM_KEYDOWN) keys.push_back(wParam);
+        return TestWindow::MessageHandler(msg, wParam, lParam, handled);
+    }
+    std::vector<WPARAM> keys;
+};
+
 class MenuTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        owner_ = std::make_unique<TestWindow>(
-            L"<Window size='200,120'><VerticalLayout><Button name='BtnMenu' height='30'/>"
-            L"<RichEdit name='PostEdit'/></VerticalLayout></Window>");
+        owner_ = std::make_unique<MenuOwner>();
         ASSERT_NE(owner_->Open(), nullptr);
         ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work_, 0);
     }
@@ -236,7 +248,7 @@ protected:
         if (::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
     }
 
-    std::unique_ptr<TestWindow> owner_;
+    std::unique_ptr<MenuOwner> owner_;
     RECT work_{};
     HWND hwnd_ = nullptr;
 };
@@ -359,12 +371,36 @@ TEST_F(MenuTest, EscapeClosesItAndAMenuWithoutOwnerDoesNothing) {
     Open(L"menu_tray.xml", POINT{100, 100}, 0);
     ::PostMessageW(hwnd_, WM_KEYDOWN, VK_ESCAPE, 1);
     EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd_); }, 2000));
+    // The key was the menu's alone: the window that opened it stays.
+    PumpFor(60);
+    EXPECT_FALSE(owner_->destroyed);
+    EXPECT_EQ(owner_->closeResult, -1);
+    EXPECT_TRUE(owner_->keys.empty());
     auto* orphan = new UIMenu(L"menu_tray.xml");
     EXPECT_FALSE(orphan->Init(nullptr, POINT{0, 0}, 0));
     EXPECT_EQ(orphan->GetHWND(), nullptr);
     // Never shown, so it never deletes itself: hand it a window to end with.
-    orphan->Init(owner_->Find(L"BtnMenu"), POINT{10, 10}, 0);
+    ASSERT_TRUE(orphan->Init(owner_->Find(L"BtnMenu"), POINT{10, 10}, 0));
+    ui::WindowRef<UIMenu> ref(orphan);
+    EXPECT_EQ(ref.Get(), orphan);
     ::DestroyWindow(orphan->GetHWND());
+    EXPECT_EQ(ref.Get(), nullptr);
+}
+
+TEST_F(MenuTest, KeysInAMenuNeverReachTheFiltersOfTheWindowThatOpenedIt) {
+    Open(L"menu_edit.xml", POINT{100, 100}, 0);
+    ::PostMessageW(hwnd_, WM_KEYDOWN, VK_RETURN, 1);
+    ::PostMessageW(hwnd_, WM_KEYDOWN, VK_DOWN, 1);
+    PumpFor(80);
+    EXPECT_TRUE(owner_->keys.empty());
+    // A child window's keys still reach the window it sits in.
+    auto* post = static_cast<ui::RichEdit*>(owner_->Find(L"PostEdit"));
+    ASSERT_NE(post->NativeHandle(), nullptr);
+    ::PostMessageW(post->NativeHandle(), WM_KEYDOWN, VK_RETURN, 1);
+    PumpFor(60);
+    ASSERT_EQ(owner_->keys.size(), 1u);
+    EXPECT_EQ(owner_->keys[0], static_cast<WPARAM>(VK_RETURN));
+    CloseMenu();
 }
 
 }  // namespace
