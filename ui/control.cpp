@@ -294,8 +294,8 @@ void Control::FillBk(HDC dc, DWORD argb) {
 
 void Control::PaintBkImage(HDC dc) {
     if (bkImage_.empty()) return;
-    ImageSpec spec;
-    if (HighContrastOn() && ParseImageSpec(bkImage_, &spec) && !::IsRectEmpty(&spec.corner)) {
+    ImageSpec attr;
+    if (HighContrastOn() && ParseImageSpec(bkImage_, &attr) && !::IsRectEmpty(&attr.corner)) {
         // A stretched background (a bubble, a strip) gives way to a plain
         // fill and frame in the system's colours; pictures stay.
         FillBk(dc, SystemColor(COLOR_WINDOW));
