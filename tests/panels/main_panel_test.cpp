@@ -85,10 +85,11 @@ struct FailureCase {
     bool passwordEmptied;
 };
 
-// The login boxes of the layout: both 12 pixels from the left; the name box
-// ends 140 pixels down, the password box 30 pixels below it.
+// The login boxes of the layout share the first row, which ends 140 pixels
+// down: the name box 12 pixels from the left, the password box 8 pixels
+// after the name box's 180.
 constexpr POINT kAtNameBox{33, 140};
-constexpr POINT kAtPasswordBox{33, 170};
+constexpr POINT kAtPasswordBox{221, 140};
 
 TEST_F(MainPanelTest, EachRefusalShowsItsTipAtItsBox) {
     Open();
