@@ -25,7 +25,7 @@ Control (JSON in and out) under /__control/ on every instance:
   GET  state                POST state {...}
 
 Overrides and faults are matched by action, then path with query, then
-path.  A reply override replaces the model's answer (the action does not
+path, then the path "*" (any service request).  A reply override replaces the model's answer (the action does not
 run).  Faults "delay", "drop", "bad_length" and "no_length" deliver the
 normal reply (the action runs); the other kinds answer without running it.
 """
@@ -51,7 +51,8 @@ from model import Model  # noqa: E402
 API_PREFIX = "/rovavoda.php/rovavoda/api/"
 CONTROL_PREFIX = "/__control/"
 FAULT_KINDS = ("status", "delay", "drop", "bad_length", "no_length",
-               "nonhex", "garbage", "bad_json", "hang", "redirect")
+               "nonhex", "garbage", "bad_json", "hang", "redirect", "drip")
+ANY_PATH = "*"             # a rule for every service request
 PAYLOAD_KEYS = ("document", "plaintext", "body", "body_hex")
 MAX_LOG = 20000
 VERBOSE = False
@@ -79,7 +80,8 @@ class Rule:
 def rule_key(params):
     if isinstance(params.get("action"), str):
         return ("action", params["action"])
-    if isinstance(params.get("path"), str) and params["path"].startswith("/"):
+    if isinstance(params.get("path"), str) and (
+            params["path"].startswith("/") or params["path"] == ANY_PATH):
         return ("path", params["path"])
     raise ControlError('needs "action" or "path"')
 
@@ -285,6 +287,24 @@ class Handler(BaseHTTPRequestHandler):
         except OSError:
             pass
 
+    def drip(self, reply, pause):
+        """The whole answer, head included, a byte at a time: a peer that
+        waits for it is kept busy for as long as it cares to wait."""
+        inst = self.instance
+        head = "HTTP/1.1 %d %s\r\n" % (reply.status,
+                                        self.responses.get(reply.status,
+                                                           ("",))[0])
+        for name, value in reply.headers:
+            head += "%s: %s\r\n" % (name, value)
+        head += "Content-Length: %d\r\nConnection: close\r\n\r\n" % len(
+            reply.body)
+        release = inst.release
+        for i, byte in enumerate(head.encode("latin-1") + reply.body):
+            if i and (release.wait(pause) or inst.closing.is_set()):
+                break
+            self.connection.sendall(bytes([byte]))
+        self.hang_up()
+
     def send_json(self, obj, status=200):
         body = json.dumps(obj, ensure_ascii=True).encode("ascii")
         self.write(status, body,
@@ -335,6 +355,7 @@ class Handler(BaseHTTPRequestHandler):
         if query:
             keys.append(("path", path + "?" + query))
         keys.append(("path", path))
+        keys.append(("path", ANY_PATH))
         fault = inst.find_rule(inst.faults, keys)
         kind = fault["kind"] if fault else None
 
@@ -377,6 +398,9 @@ class Handler(BaseHTTPRequestHandler):
                 return
 
         reply = self.compute(path, query, body, action, keys, document)
+        if kind == "drip":
+            self.drip(reply, int(fault.get("ms", 3000)) / 1000.0)
+            return
         if kind == "drop":
             self.send_response(reply.status)
             for name, value in reply.headers:

@@ -96,6 +96,18 @@ class Faults(InstanceTest):
         head, _, _ = raw_exchange(self.port, TIME_REQ)
         self.assertIn(" 200 ", head)
 
+    def test_fault_for_any_path_comes_after_the_specific_ones(self):
+        self.control("fault", {"path": "*", "kind": "status", "code": 503})
+        self.fault("status", code=500)
+        head, _, _ = raw_exchange(self.port, TIME_REQ)
+        self.assertIn(" 500 ", head)
+        head, _, _ = raw_exchange(
+            self.port, b"GET /soft/sq HTTP/1.1\r\nHost: h\r\n"
+                       b"Connection: close\r\n\r\n")
+        self.assertIn(" 503 ", head)
+        # The control interface is never faulted.
+        self.assertTrue(self.control("ping")["ok"])
+
     def test_redirect_points_to_itself_unless_told(self):
         self.fault("redirect")
         head, _, _ = raw_exchange(self.port, TIME_REQ)
@@ -147,6 +159,27 @@ class Hang(InstanceTest):
         self.control("reset", {})
         s.settimeout(3)
         self.assertEqual(s.recv(1), b"")    # closed without an answer
+        self.assertIn(" 200 ", raw_exchange(self.port, TIME_REQ)[0])
+
+    def test_drip_sends_a_byte_per_pause_until_reset(self):
+        self.control("fault", {"action": "get_time", "kind": "drip",
+                               "ms": 200})
+        s = self.start_hanging_request()
+        s.settimeout(3)
+        got = b""
+        start = time.monotonic()
+        while len(got) < 4:
+            got += s.recv(16)
+        # Four bytes took at least three pauses: nothing came at once.
+        self.assertGreaterEqual(time.monotonic() - start, 0.55)
+        self.assertEqual(got[:4], b"HTTP")
+        self.control("reset", {})
+        while True:
+            chunk = s.recv(64)
+            if not chunk:
+                break
+            got += chunk
+        self.assertLess(len(got), 12)    # cut short, not the whole answer
         self.assertIn(" 200 ", raw_exchange(self.port, TIME_REQ)[0])
 
     def test_close_releases_hanging_requests(self):
