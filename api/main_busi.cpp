@@ -7,9 +7,11 @@
 #include "api/envelope.h"
 #include "api/pc_code.h"
 #include "api/server_clock.h"
+#include "net/background_work.h"
 #include "net/blocking_http.h"
 #include "shell/app_settings.h"
 #include "shell/messages.h"
+#include "shell/network_image.h"
 #include "shell/service_config.h"
 #include "shell/text.h"
 #include "shell/unique_handle.h"
@@ -263,12 +265,16 @@ void MainBusi::ReadCountsReply(const std::string& body) {
 }
 
 void MainBusi::SaveAvatar(const std::string& body) {
-    shell::UniqueFile file(::CreateFileW(Settings().UserFilePath(L"avatar.png").c_str(), GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
-    DWORD written = 0;
-    ::WriteFile(file.get(), body.data(), static_cast<DWORD>(body.size()), &written, nullptr);
-    file.reset();
-    if (owner_ != nullptr) ::PostMessageW(owner_, msg::kAvatarSaved, 0, 0);
+    // The picture comes over plain HTTP: it is decoded off this thread by
+    // the system's imaging component, bounded, and saved as a small PNG that
+    // the window then loads as a trusted file. Nothing else is ever saved
+    // under that name.
+    const std::wstring path = Settings().UserFilePath(L"avatar.png");
+    const HWND owner = owner_;
+    const bool queued = net::RunInBackground([body, path, owner] {
+        if (shell::SaveNetworkPictureAsPng(body, path) && owner != nullptr) {
+            ::PostMessageW(owner, msg::kAvatarSaved, 0, 0);
+        }
+    });
+    if (!queued) ::DeleteFileW(path.c_str());
 }

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "net/background_work.h"
 #include "shell/text.h"
 
 namespace {
@@ -14,15 +15,18 @@ bool ThreadRunning(HANDLE thread) {
 
 // The worker's own reference keeps the request alive until the thread ends,
 // even when the manager has given up on it at shutdown.
+// The ticket goes last, after the request (whose end may queue closers).
 struct ThreadStart {
+    net::WorkerTicket ticket;
     std::shared_ptr<FCHttpRequest> request;
     HINTERNET handle;
 };
 
 }  // namespace
 
-FCHttpRequest::FCHttpRequest(int id, HWND eventWindow, const HttpRequestHeader& header)
+FCHttpRequest::FCHttpRequest(int id, HWND eventWindow, const HttpRequestHeader& header, bool held)
     : id_(id), eventWindow_(eventWindow), header_(header) {
+    if (held) return;
     // Crack the URL into scheme, host and path; a port in the URL is ignored
     // in favour of the record's.
     const size_t room = header_.url.size() + 8;
@@ -61,13 +65,12 @@ FCHttpRequest::FCHttpRequest(int id, HWND eventWindow, const HttpRequestHeader& 
 
 FCHttpRequest::~FCHttpRequest() {
     if (timerSet_) ::KillTimer(eventWindow_, static_cast<UINT_PTR>(id_));
-    request_.reset();
-    connection_.reset();
-    session_.reset();
+    // The last reference may go on the user-interface thread.
+    net::CloseInBackground(std::move(request_), std::move(connection_), std::move(session_));
 }
 
 void FCHttpRequest::Start() {
-    auto* start = new ThreadStart{shared_from_this(), session_.get()};
+    auto* start = new ThreadStart{{}, shared_from_this(), session_.get()};
     uintptr_t thread = _beginthreadex(nullptr, 0, &FCHttpRequest::ConnectThread, start, 0, nullptr);
     if (thread == 0) {
         delete start;
@@ -115,7 +118,7 @@ void FCHttpRequest::OpenAndSend() {
             ::InternetSetOptionW(request_.get(), option, &limit, sizeof(limit));
         }
     }
-    auto* start = new ThreadStart{shared_from_this(), request_.get()};
+    auto* start = new ThreadStart{{}, shared_from_this(), request_.get()};
     uintptr_t thread = _beginthreadex(nullptr, 0, &FCHttpRequest::SendAndReadThread, start, 0, nullptr);
     if (thread == 0) {
         delete start;
@@ -190,14 +193,23 @@ void FCHttpRequest::ReadResponseInfo() {
 
 HANDLE FCHttpRequest::AbortForClose() {
     if (ThreadRunning(sendThread_.get())) {
-        request_.reset();
+        net::CloseInBackground(std::move(request_));
         return sendThread_.get();
     }
     if (ThreadRunning(connectThread_.get())) {
-        session_.reset();
+        // The connect thread still writes the connection handle.
+        net::CloseInBackground(std::move(session_));
         return connectThread_.get();
     }
+    net::CloseInBackground(std::move(request_), std::move(connection_), std::move(session_));
     return nullptr;
+}
+
+void FCHttpRequest::SetHeldReply(int status, const std::string& body) {
+    statusCode_ = status;
+    contentLength_ = static_cast<int>(body.size());
+    buffer_.Append(body.data(), static_cast<DWORD>(body.size()));
+    readComplete_ = true;
 }
 
 bool FCHttpRequest::IsIdle() const {

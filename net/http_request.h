@@ -21,7 +21,9 @@ class FCHttpRequest : public std::enable_shared_from_this<FCHttpRequest> {
 public:
     enum Event { kConnected = 0, kHeadersReady = 1, kBodyDone = 2 };
 
-    FCHttpRequest(int id, HWND eventWindow, const HttpRequestHeader& header);
+    // A held request opens nothing: it waits for a reply handed in by a
+    // test (SetHeldReply) instead of the network.
+    FCHttpRequest(int id, HWND eventWindow, const HttpRequestHeader& header, bool held = false);
     virtual ~FCHttpRequest();
     FCHttpRequest(const FCHttpRequest&) = delete;
     FCHttpRequest& operator=(const FCHttpRequest&) = delete;
@@ -33,7 +35,9 @@ public:
     void OpenAndSend();
     // After event 1: status code and content length from the headers.
     void ReadResponseInfo();
-    // Unblocks whichever worker still runs; returns its thread handle or null.
+    // Unblocks whichever worker still runs and returns its thread handle
+    // (null when none runs). The handles it gives up are closed on a pool
+    // thread: closing one drains what is left of its body.
     HANDLE AbortForClose();
     bool IsIdle() const;
 
@@ -45,6 +49,9 @@ public:
     LONG ReceivedCount() const { return buffer_.Count(); }
     void PopReceivedData(std::string& out) { buffer_.PopData(out); }
     const HttpRequestHeader& Header() const { return header_; }
+
+    // The reply of a held request: status, body, and a length that matches.
+    void SetHeldReply(int status, const std::string& body);
 
 private:
     static unsigned __stdcall ConnectThread(void* param);

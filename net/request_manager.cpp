@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "net/background_work.h"
+
 namespace {
 
 const wchar_t kEventWindowClass[] = L"vududud_http_event_wnd";
@@ -47,7 +49,10 @@ FCHttpRequestManager::~FCHttpRequestManager() {
     // Wait a bounded time for the unblocked workers. A worker still running
     // then is left to finish on its own: it holds its request alive, and
     // killing a thread that may hold a lock would be worse than waiting.
-    const ULONGLONG deadline = ::GetTickCount64() + shutdownWait_;
+    // A shutdown that already waited for every manager against one budget
+    // does not start a budget of its own per manager.
+    ULONGLONG deadline = ::GetTickCount64() + shutdownWait_;
+    if (const ULONGLONG shared = net::SharedDeadline(); shared != 0) deadline = std::min(deadline, shared);
     for (size_t first = 0; first < threads.size(); first += MAXIMUM_WAIT_OBJECTS) {
         ULONGLONG now = ::GetTickCount64();
         DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
@@ -61,9 +66,9 @@ FCHttpRequestManager::~FCHttpRequestManager() {
 int FCHttpRequestManager::StartRequest(const HttpRequestHeader& header) {
     ::SetTimer(eventWindow_, kHousekeepingTimer, kHousekeepingPeriod, nullptr);
     const int id = nextId_++;
-    auto request = std::make_shared<FCHttpRequest>(id, eventWindow_, header);
+    auto request = std::make_shared<FCHttpRequest>(id, eventWindow_, header, hold_);
     running_.push_back(request);
-    request->Start();
+    if (!hold_) request->Start();
     return id;
 }
 
@@ -71,9 +76,27 @@ void FCHttpRequestManager::CloseRequest(int id) {
     auto it = std::find_if(running_.begin(), running_.end(), [id](const RequestPtr& r) { return r->Id() == id; });
     if (it == running_.end()) return;
     RequestPtr request = *it;
-    request->AbortForClose();
+    const bool workerRuns = request->AbortForClose() != nullptr;
     running_.erase(it);
-    closing_.push_back(std::move(request));
+    // One whose worker still runs is kept until it ends; the worker holds
+    // it alive anyway, this keeps the shutdown wait aware of it.
+    if (workerRuns) closing_.push_back(std::move(request));
+}
+
+void FCHttpRequestManager::AbortAll() {
+    while (!running_.empty()) CloseRequest(running_.front()->Id());
+    for (auto& request : closing_) request->AbortForClose();
+}
+
+bool FCHttpRequestManager::WaitForWorkers(ULONGLONG deadline) { return net::WaitForAllWorkers(deadline); }
+
+bool FCHttpRequestManager::ReplayReply(int id, int status, const std::string& body) {
+    RequestPtr request = FindRunning(id);
+    if (!request) return false;
+    request->SetHeldReply(status, body);
+    HandleEvent(id, FCHttpRequest::kHeadersReady);
+    HandleEvent(id, FCHttpRequest::kBodyDone);
+    return true;
 }
 
 FCHttpRequestManager::RequestPtr FCHttpRequestManager::FindRunning(int id) const {

@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <memory>
+#include <string>
 
 #include "net/http_request.h"
 
@@ -24,12 +25,28 @@ public:
 
     // Starts the request and returns its id (100, 101, ... per manager).
     int StartRequest(const HttpRequestHeader& header);
-    // Abandons a running request; its later reports are ignored.
+    // Abandons a running request; its later reports are ignored. Returns at
+    // once: its handles are closed, and its body drained, on a pool thread.
     void CloseRequest(int id);
+    // Abandons every running request at once (first step of a shutdown).
+    void AbortAll();
+    // Waits, against one deadline (GetTickCount64) shared by every manager,
+    // until the workers of all managers of the process have ended: request
+    // threads, handle closers, picture decoders. True when none runs.
+    static bool WaitForWorkers(ULONGLONG deadline);
+
+    // Tests of the reply readers: while held, StartRequest records requests
+    // without sending them, and ReplayReply completes one as if its reply
+    // had come over the network (headers, then body). False when no such
+    // request runs.
+    void HoldRequests(bool hold) { hold_ = hold; }
+    bool ReplayReply(int id, int status, const std::string& body);
 
     HWND EventWindow() const { return eventWindow_; }
     size_t RunningCount() const { return running_.size(); }
     size_t ClosingCount() const { return closing_.size(); }
+    // The id the next StartRequest gives.
+    int NextRequestId() const { return nextId_; }
 
 protected:
     // Timers of the subclass on the event window: ids 1 to 29 are theirs.
@@ -53,4 +70,5 @@ private:
     HWND eventWindow_ = nullptr;
     DWORD shutdownWait_ = kShutdownWait;
     int nextId_ = kFirstRequestId;
+    bool hold_ = false;
 };

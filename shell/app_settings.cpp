@@ -16,6 +16,20 @@ const wchar_t kWindowSection[] = L"WindowPostion";  // the section is spelled th
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kRunValue[] = L"tavo";
 
+// Each write of a profile value rewrites the whole file; a value that is
+// already there is not written again, so a burst of unchanged values (every
+// sign-in writes the same flags) leaves the file alone.
+BOOL WriteProfileValue(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                       const std::wstring& value) {
+    static const wchar_t kAbsent[] = L"\x01";
+    if (value.size() < 1024 && value.find_first_of(L"\r\n") == std::wstring::npos) {
+        wchar_t current[1026] = {};
+        ::GetPrivateProfileStringW(section, key, kAbsent, current, 1026, file.c_str());
+        if (value == current) return TRUE;
+    }
+    return ::WritePrivateProfileStringW(section, key, value.c_str(), file.c_str());
+}
+
 AppFolders ComputeFolders() {
     AppFolders f;
     std::wstring exe = shell::ModulePath();
@@ -93,7 +107,7 @@ bool AppSettings::ReadFlag(const wchar_t* key) const {
 }
 
 BOOL AppSettings::WriteInt(const wchar_t* section, const wchar_t* key, int value) const {
-    return ::WritePrivateProfileStringW(section, key, std::to_wstring(value).c_str(), configPath.c_str());
+    return WriteProfileValue(configPath, section, key, std::to_wstring(value));
 }
 
 std::wstring AppSettings::ReadString(const wchar_t* section, const wchar_t* key) const {
@@ -103,7 +117,7 @@ std::wstring AppSettings::ReadString(const wchar_t* section, const wchar_t* key)
 }
 
 BOOL AppSettings::WriteString(const wchar_t* section, const wchar_t* key, const std::wstring& text) const {
-    return ::WritePrivateProfileStringW(section, key, text.c_str(), configPath.c_str());
+    return WriteProfileValue(configPath, section, key, text);
 }
 
 bool AppSettings::ReadWindowRect(RECT& rect) const {
@@ -175,7 +189,6 @@ void AppSettings::LoadLastReadTime() {
 }
 
 void AppSettings::SaveLastReadTime() const {
-    ::WritePrivateProfileStringW(L"User", L"LastTimeReadSubscribe",
-                                 shell::FormatW(L"%lld", static_cast<long long>(lastReadTime)).c_str(),
-                                 userFilePath.c_str());
+    WriteProfileValue(userFilePath, L"User", L"LastTimeReadSubscribe",
+                      shell::FormatW(L"%lld", static_cast<long long>(lastReadTime)));
 }

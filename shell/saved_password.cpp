@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "shell/app_settings.h"
+#include "shell/file_replace.h"
 #include "shell/text_cipher.h"
 #include "shell/unique_handle.h"
 
@@ -41,15 +42,29 @@ std::wstring UnscramblePassword(std::string bytes) {
     return DecryptTextW(DecryptTextW(text));
 }
 
+bool CanKeepPassword(const std::wstring& password) {
+    if (password.empty()) return true;
+    // The cipher works on the ANSI code page's bytes: a character without
+    // one there would come back as another.
+    BOOL usedDefault = FALSE;
+    const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, password.data(),
+                                        static_cast<int>(password.size()), nullptr, 0, nullptr, &usedDefault);
+    if (n <= 0 || usedDefault) return false;
+    return UnscramblePassword(ScramblePassword(password)) == password;
+}
+
 bool SavePassword(const AppSettings& settings, const std::wstring& password) {
-    shell::UniqueFile file(::CreateFileW(settings.passwordPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    if (password.empty()) return false;
-    std::string bytes = ScramblePassword(password);
-    DWORD written = 0;
-    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
+    if (!CanKeepPassword(password)) {
+        // A damaged password would fail the next automatic login; keeping
+        // none makes the next start ask for it.
+        ::DeleteFileW(settings.passwordPath.c_str());
+        return false;
+    }
+    const std::string bytes = password.empty() ? std::string() : ScramblePassword(password);
+    if (!password.empty() && bytes.empty()) return false;
+    // Written only when it changes, and never truncated in place: a process
+    // killed right after a sign-in must not leave an empty file.
+    return shell::ReplaceFileContent(settings.passwordPath, bytes) && !password.empty();
 }
 
 bool LoadSavedPassword(const AppSettings& settings, std::wstring& password) {

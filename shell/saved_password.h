@@ -5,8 +5,10 @@
 
 class AppSettings;
 
-// Writes "info.db" for the text; true when a non-empty text was written.
-// The empty text empties the file.
+// Writes "info.db" for the text; true when a non-empty text is kept. The
+// empty text empties the file. The file is replaced in one step and only
+// when its content changes. A password the file cannot hold unchanged (a
+// character outside the ANSI code page) is not kept: the file is removed.
 bool SavePassword(const std::wstring& password);
 // True when a non-empty password was read. A missing, empty or damaged file
 // (one that does not decipher) gives false and leaves `password` alone.
@@ -15,6 +17,8 @@ bool LoadSavedPassword(std::wstring& password);
 bool SavePassword(const AppSettings& settings, const std::wstring& password);
 bool LoadSavedPassword(const AppSettings& settings, std::wstring& password);
 
+// True when the file can hold the password unchanged.
+bool CanKeepPassword(const std::wstring& password);
 // The file's bytes for a password, and back (exposed for tests).
 std::string ScramblePassword(const std::wstring& password);
 std::wstring UnscramblePassword(std::string bytes);

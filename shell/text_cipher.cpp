@@ -23,18 +23,26 @@ struct DesKeyBlob {
     BYTE key[8];
 };
 
+// One provider for the process: acquiring one costs milliseconds, and every
+// request and reply passes through the cipher. A verify-context provider
+// holds no secrets and may be used from any thread.
+HCRYPTPROV SharedProvider() {
+    static const shell::UniqueCryptProv provider = shell::OpenCryptoProvider();
+    return provider.get();
+}
+
 class DesKey {
 public:
     bool Open() {
-        provider_ = shell::OpenCryptoProvider();
-        if (!provider_) return false;
+        const HCRYPTPROV provider = SharedProvider();
+        if (provider == 0) return false;
         DesKeyBlob blob = {};
         blob.header.bType = PLAINTEXTKEYBLOB;
         blob.header.bVersion = CUR_BLOB_VERSION;
         blob.header.aiKeyAlg = CALG_DES;
         blob.keySize = sizeof(blob.key);
         std::memcpy(blob.key, kKey, sizeof(blob.key));
-        if (!::CryptImportKey(provider_.get(), reinterpret_cast<BYTE*>(&blob), sizeof(blob), 0, 0, key_.put())) {
+        if (!::CryptImportKey(provider, reinterpret_cast<BYTE*>(&blob), sizeof(blob), 0, 0, key_.put())) {
             shell::DiagnosticError(L"CryptImportKey", ::GetLastError());
             return false;
         }
@@ -48,8 +56,6 @@ public:
     HCRYPTKEY get() const { return key_.get(); }
 
 private:
-    // Declared first so the key is destroyed before its provider is released.
-    shell::UniqueCryptProv provider_;
     shell::UniqueCryptKey key_;
 };
 

@@ -119,6 +119,7 @@ TEST_F(EnvelopeTest, GetTimeRoundTrip) {
     standin.SetState([] {
         Json::Value s;
         s["now"] = 1700000123;
+        s["freeze"] = true;  // a second may pass before the request
         return s;
     }());
     RecordingManager m;

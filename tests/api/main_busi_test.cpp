@@ -5,9 +5,11 @@
 #include "api/server_clock.h"
 #include "net/blocking_http.h"
 #include "shell/messages.h"
+#include "shell/network_image.h"
 #include "shell/text.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/paths.h"
+#include "tests/support/pictures.h"
 #include "tests/support/service_fixture.h"
 
 namespace {
@@ -142,6 +144,55 @@ TEST_F(MainBusiTest, AvatarFoldersAndSaving) {
     ASSERT_GE(png.size(), 8u);
     EXPECT_EQ(std::string("\x89PNG\r\n\x1a\n", 8), png.substr(0, 8));
     EXPECT_EQ(1u, standin.ReceivedAt("/uploads/photos/13/s_12345.png").size());
+    // What is saved is the decoded picture, at its own size.
+    UINT w = 0, h = 0;
+    ASSERT_TRUE(shell::PeekPictureSize(png, w, h));
+    EXPECT_EQ(48u, w);
+    EXPECT_EQ(48u, h);
+}
+
+TEST_F(MainBusiTest, HostileAvatarsAreNeverSavedAsTheyCame) {
+    AppSettings& s = Settings();
+    s.uid = 12345;
+    s.SetUserSession(true);
+    const std::wstring file = s.UserFilePath(L"avatar.png");
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool shown;
+    };
+    const Case cases[] = {
+        {"many frames", testing_support::GifFrames(1000, 150), true},
+        {"huge area", testing_support::GreyPng(8192, 8192), false},
+        {"65535 header", testing_support::PngHeaderOnly(65535, 65535), false},
+        {"an error page", "<html>not found</html>", false},
+        {"big and scaled", testing_support::GreyPng(2048, 1024, 9), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Json::Value reply;
+        reply["path"] = MainBusi::AvatarPath(12345);
+        reply["body_hex"] = testing_support::HexOf(c.bytes);
+        reply["headers"]["Content-Type"] = "image/png";
+        standin.Reply(reply);
+        owner.Clear();
+        ::DeleteFileW(file.c_str());
+        // An old avatar is gone once a new one does not decode.
+        testing_support::WriteFileBytes(file, "stale");
+        busi.DownloadAvatar();
+        if (c.shown) {
+            ASSERT_TRUE(owner.WaitFor(msg::kAvatarSaved));
+            UINT w = 0, h = 0;
+            ASSERT_TRUE(shell::PeekPictureSize(testing_support::ReadFileBytes(file), w, h));
+            EXPECT_LE(w, 1024u);
+            EXPECT_LE(h, 1024u);
+        } else {
+            EXPECT_TRUE(testing_support::PumpUntil(
+                [&] { return ::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES; }, 5000));
+            Settle(busi);
+            EXPECT_EQ(0u, owner.Count(msg::kAvatarSaved));
+        }
+    }
 }
 
 TEST_F(MainBusiTest, MissingAvatarWritesNothing) {

@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <memory>
+
+#include "net/background_work.h"
 
 #include "shell/text.h"
 #include "tests/support/recording_manager.h"
@@ -127,6 +132,142 @@ TEST_F(ManagerTest, ClosedRequestReportsNothingFurther) {
     testing_support::PumpFor(1500);
     EXPECT_TRUE(m.finished.empty());
     EXPECT_TRUE(PumpUntil([&] { return m.ClosingCount() == 0; }, 5000));
+}
+
+// Pumps like the main window does and records the longest time one message
+// kept this thread busy.
+struct BusyMeter {
+    DWORD longest = 0;
+    bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
+        const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+        for (;;) {
+            // The requests' reports are sent messages: PeekMessage handles
+            // them itself, so it is timed too.
+            MSG msg;
+            for (;;) {
+                const ULONGLONG start = ::GetTickCount64();
+                const bool got = ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+                if (got) {
+                    ::TranslateMessage(&msg);
+                    ::DispatchMessageW(&msg);
+                }
+                longest = std::max(longest, static_cast<DWORD>(::GetTickCount64() - start));
+                if (!got) break;
+            }
+            if (pred()) return true;
+            if (::GetTickCount64() >= end) return false;
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+    }
+    void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
+};
+
+void HugeFault(StandIn& standin, const std::string& path, double bytes, double length) {
+    Json::Value rule;
+    rule["path"] = path;
+    rule["kind"] = "huge";
+    rule["bytes"] = bytes;
+    rule["length"] = length;
+    standin.Fault(rule);
+}
+
+TEST_F(ManagerTest, OverLongBodiesAreClosedOffTheUserInterfaceThread) {
+    // A reply far over the request's limit: reading stops at the limit, and
+    // what is left is drained by whoever closes the handle; that must not
+    // be the user-interface thread. Both an honest length and 2^40.
+    for (double length : {150.0 * 1024 * 1024, 1099511627776.0}) {
+        SCOPED_TRACE(length);
+        HugeFault(standin, "/t/huge", 150.0 * 1024 * 1024, length);
+        RecordingManager m;
+        HttpRequestHeader h = Get("/t/huge");
+        h.maxBody = 1024 * 1024;
+        m.StartRequest(h);
+        BusyMeter meter;
+        ASSERT_TRUE(meter.PumpUntil([&] { return !m.finished.empty(); }, 20000));
+        EXPECT_TRUE(m.finished[0].overflowed);
+        EXPECT_FALSE(m.finished[0].readComplete);
+        // Housekeeping destroys the request meanwhile.
+        meter.PumpUntil([&] { return m.RunningCount() == 0 && m.ClosingCount() == 0; }, 3000);
+        meter.PumpFor(300);
+        std::printf("[ figures  ] over-long body (length %.0f): longest busy message %lu ms\n", length,
+                    static_cast<unsigned long>(meter.longest));
+        EXPECT_LT(meter.longest, 1000u);
+    }
+}
+
+TEST_F(ManagerTest, ClosingDuringAnEndlessBodyReturnsAtOnce) {
+    HugeFault(standin, "/t/endless", 1000.0 * 1024 * 1024, 1099511627776.0);
+    RecordingManager m;
+    HttpRequestHeader h = Get("/t/endless");
+    h.maxBody = 0x7FFFFFFF;
+    const int id = m.StartRequest(h);
+    BusyMeter meter;
+    ASSERT_TRUE(meter.PumpUntil([&] { return !m.headers.empty(); }, 10000));
+    meter.PumpFor(500);  // well into the body
+    const ULONGLONG start = ::GetTickCount64();
+    m.CloseRequest(id);
+    const DWORD closeMs = static_cast<DWORD>(::GetTickCount64() - start);
+    meter.PumpFor(1000);
+    std::printf("[ figures  ] endless body: close %lu ms, longest busy message %lu ms\n",
+                static_cast<unsigned long>(closeMs), static_cast<unsigned long>(meter.longest));
+    EXPECT_LT(closeMs, 1000u);
+    EXPECT_LT(meter.longest, 1000u);
+    EXPECT_TRUE(m.finished.empty());
+}
+
+TEST_F(ManagerTest, SeveralManagersShareOneShutdownBudget) {
+    // Workers that end once unblocked: all aborted first, then one wait.
+    Fault("/t/slow", "delay", "ms", 600);
+    HugeFault(standin, "/t/huge", 8.0 * 1024 * 1024, 1099511627776.0);
+    auto a = std::make_unique<RecordingManager>();
+    auto b = std::make_unique<RecordingManager>();
+    a->StartRequest(Get("/t/slow"));
+    b->StartRequest(Get("/t/slow"));
+    HttpRequestHeader h = Get("/t/huge");
+    h.maxBody = 0x7FFFFFFF;
+    b->StartRequest(h);
+    testing_support::PumpFor(300);
+    ASSERT_TRUE(a->finished.empty());
+    EXPECT_GT(net::RunningWorkers(), 0u);
+    ULONGLONG start = ::GetTickCount64();
+    a->AbortAll();
+    b->AbortAll();
+    const DWORD abortMs = static_cast<DWORD>(::GetTickCount64() - start);
+    EXPECT_EQ(0u, a->RunningCount());
+    EXPECT_EQ(0u, b->RunningCount());
+    EXPECT_TRUE(FCHttpRequestManager::WaitForWorkers(start + 8000));
+    const DWORD waitMs = static_cast<DWORD>(::GetTickCount64() - start);
+    EXPECT_EQ(0u, net::RunningWorkers());
+    std::printf("[ figures  ] shutdown: abort %lu ms, every worker ended after %lu ms\n",
+                static_cast<unsigned long>(abortMs), static_cast<unsigned long>(waitMs));
+    EXPECT_LT(abortMs, 1000u);
+    testing_support::PumpFor(100);
+    EXPECT_TRUE(a->finished.empty());
+    ULONGLONG before = ::GetTickCount64();
+    a.reset();
+    b.reset();
+    EXPECT_LT(::GetTickCount64() - before, 1000u);
+
+    // Workers that never end (a server that never answers): the one budget
+    // bounds the whole shutdown, the destructors' waits included.
+    Fault("/t/hang", "hang");
+    a = std::make_unique<RecordingManager>();
+    b = std::make_unique<RecordingManager>();
+    a->StartRequest(Get("/t/hang"));
+    b->StartRequest(Get("/t/hang"));
+    b->StartRequest(Get("/t/hang"));
+    testing_support::PumpFor(500);
+    start = ::GetTickCount64();
+    a->AbortAll();
+    b->AbortAll();
+    EXPECT_FALSE(FCHttpRequestManager::WaitForWorkers(start + 1500));
+    a.reset();
+    b.reset();
+    const DWORD totalMs = static_cast<DWORD>(::GetTickCount64() - start);
+    std::printf("[ figures  ] shutdown with hung workers: %lu ms for a 1500 ms budget\n",
+                static_cast<unsigned long>(totalMs));
+    EXPECT_GE(totalMs, 1400u);
+    EXPECT_LT(totalMs, 2500u);
 }
 
 }  // namespace

@@ -26,8 +26,44 @@ TEST(ShellOpen, BrowserCommandParsing) {
     EXPECT_EQ(L"", BrowserProgramFromCommand(L""));
 }
 
+// The shell seam records the call, and the machine's browser command comes
+// back, however the test ends.
+class CapturedShell {
+public:
+    CapturedShell() { SetShellExecute(&Capture); }
+    ~CapturedShell() { SetShellExecute(nullptr); }
+    CapturedShell(const CapturedShell&) = delete;
+    CapturedShell& operator=(const CapturedShell&) = delete;
+};
+
+class SavedBrowserCommand {
+public:
+    explicit SavedBrowserCommand(HKEY key) : key_(key) {
+        DWORD size = sizeof(saved_) - sizeof(wchar_t);
+        had_ = ::RegQueryValueExW(key_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(saved_), &size) ==
+               ERROR_SUCCESS;
+        size_ = size;
+    }
+    ~SavedBrowserCommand() {
+        if (had_) {
+            ::RegSetValueExW(key_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_), size_);
+        } else {
+            ::RegDeleteValueW(key_, nullptr);
+        }
+    }
+    SavedBrowserCommand(const SavedBrowserCommand&) = delete;
+    SavedBrowserCommand& operator=(const SavedBrowserCommand&) = delete;
+
+private:
+    HKEY key_;
+    wchar_t saved_[2048] = {};
+    DWORD size_ = 0;
+    bool had_ = false;
+};
+
 TEST(ShellOpen, OpensThroughTheShellOrTheDefaultBrowser) {
-    SetShellExecute(&Capture);
+    CapturedShell capture;
+    g_file = g_params = L"<not called>";
     ShellOpenUrl(L"http://127.0.0.1/notice", false);
     EXPECT_EQ(L"http://127.0.0.1/notice", g_file);
     EXPECT_EQ(L"", g_params);
@@ -35,23 +71,14 @@ TEST(ShellOpen, OpensThroughTheShellOrTheDefaultBrowser) {
     shell::UniqueRegKey key;
     ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", 0, nullptr, 0,
                                                KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr));
-    wchar_t saved[2048] = {};
-    DWORD savedSize = sizeof(saved) - sizeof(wchar_t);
-    const bool hadValue =
-        ::RegQueryValueExW(key.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(saved), &savedSize) ==
-        ERROR_SUCCESS;
+    SavedBrowserCommand saved(key.get());
     const wchar_t command[] = L"\"C:\\Tools\\My Browser\\b.exe\" -osint -url \"%1\"";
-    ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command), sizeof(command));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command), sizeof(command)));
+    g_file = g_params = L"<not called>";
     ShellOpenUrl(L"http://127.0.0.1/x", true);
-    // Put the machine's browser back before judging.
-    if (hadValue) {
-        ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), savedSize);
-    } else {
-        ::RegDeleteValueW(key.get(), nullptr);
-    }
     EXPECT_EQ(L"C:\\Tools\\My Browser\\b.exe", g_file);
     EXPECT_EQ(L"http://127.0.0.1/x", g_params);
-    SetShellExecute(nullptr);
 }
 
 }  // namespace

@@ -137,4 +137,49 @@ TEST_F(AppSettingsTest, UserNameKeepsChineseText) {
     EXPECT_EQ(L"张三旅行社", settings.ReadString(L"Main", L"UserName"));
 }
 
+bool SameWriteTime(const std::wstring& path, const FILETIME& ft) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    return ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+           ::CompareFileTime(&data.ftLastWriteTime, &ft) == 0;
+}
+
+void AgeFile(const std::wstring& path, FILETIME& ft) {
+    SYSTEMTIME st = {2001, 1, 0, 1, 0, 0, 0, 0};
+    ::SystemTimeToFileTime(&st, &ft);
+    shell::UniqueFile f(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      0, nullptr));
+    ASSERT_TRUE(static_cast<bool>(f));
+    ::SetFileTime(f.get(), nullptr, nullptr, &ft);
+}
+
+TEST_F(AppSettingsTest, UnchangedValuesAreNotWrittenAgain) {
+    // Every sign-in writes the same flags and name; each write rewrites the
+    // whole file, so values already there are skipped.
+    settings.Load();
+    settings.WriteString(L"Main", L"UserName", L"张三");
+    settings.WriteString(L"Main", L"Empty", L"");
+    FILETIME old = {};
+    AgeFile(settings.configPath, old);
+    EXPECT_TRUE(settings.WriteInt(L"Main", L"KeepPSW", 1));
+    EXPECT_TRUE(settings.WriteInt(L"Main", L"AutoLogin", 0));
+    EXPECT_TRUE(settings.WriteString(L"Main", L"UserName", L"张三"));
+    EXPECT_TRUE(settings.WriteString(L"Main", L"Empty", L""));
+    EXPECT_TRUE(SameWriteTime(settings.configPath, old));
+
+    // A changed value, and a new empty one, are written.
+    EXPECT_TRUE(settings.WriteInt(L"Main", L"AutoLogin", 1));
+    EXPECT_EQ(L"1", ReadIni(settings.configPath, L"Main", L"AutoLogin"));
+    EXPECT_FALSE(SameWriteTime(settings.configPath, old));
+    EXPECT_TRUE(settings.WriteString(L"Main", L"Fresh", L""));
+    EXPECT_EQ(L"", ReadIni(settings.configPath, L"Main", L"Fresh"));
+
+    settings.uid = 777;
+    settings.SetUserSession(true);
+    settings.lastReadTime = 1700000001;
+    settings.SaveLastReadTime();
+    AgeFile(settings.userFilePath, old);
+    settings.SaveLastReadTime();
+    EXPECT_TRUE(SameWriteTime(settings.userFilePath, old));
+}
+
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tests/support/message_pump.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 namespace testing_support {
@@ -34,10 +36,15 @@ MessageRecorder::MessageRecorder() {
     // Message-only: the services need no display to report to it.
     hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                               wc.hInstance, nullptr);
+    if (hwnd_ == nullptr) {
+        ADD_FAILURE() << "no recorder window (error " << ::GetLastError() << ")";
+        return;
+    }
     ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 MessageRecorder::~MessageRecorder() {
+    if (hwnd_ == nullptr) return;
     ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     ::DestroyWindow(hwnd_);
 }

@@ -1,15 +1,78 @@
 // Test entry: every test process writes its data files into a folder of its
-// own under the temporary folder, never into the user's documents.
+// own under the temporary folder, never into the user's documents; and every
+// test starts as in a fresh process, whether the program runs one test (as
+// ctest does) or all of them in one process.
 #include <windows.h>
 
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
+#include <vector>
 
 #include "shell/app_settings.h"
+#include "shell/service_config.h"
 #include "tests/support/inspect.h"
+
+namespace {
+
+// Top-level windows of this process (message-only windows are not among them).
+std::vector<HWND> OwnWindows() {
+    std::vector<HWND> found;
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(hwnd, &pid);
+            if (pid == ::GetCurrentProcessId()) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// What a test process owns that outlives a test: the process-wide settings
+// record, the data folder, the service configuration and its windows. After
+// each test they are put back as a new process finds them; a window or a
+// data file the test left open is reported against it.
+class FreshProcessState : public ::testing::EmptyTestEventListener {
+public:
+    FreshProcessState(std::wstring app, std::wstring data) : app_(std::move(app)), data_(std::move(data)) {
+        AppFolders::Override(app_, data_);
+        service_ = Service();
+    }
+
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        // A window left open would take the focus and the input of the tests after it.
+        for (HWND hwnd : OwnWindows()) {
+            wchar_t cls[128] = {};
+            ::GetClassNameW(hwnd, cls, 128);
+            const wchar_t* name = cls;
+            ADD_FAILURE() << "the test left a window open (class " << name << ")";
+            ::DestroyWindow(hwnd);
+        }
+
+        // The record goes as at the end of a process (writing what it owes
+        // its file) and a new one takes its place; references stay valid.
+        AppSettings& record = Settings();
+        record.~AppSettings();
+        new (&record) AppSettings();
+
+        testing_support::RemoveTree(data_);
+        if (::GetFileAttributesW(data_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            ADD_FAILURE() << "the test left a file open in the data folder";
+        }
+        AppFolders::Override(app_, data_);
+        SetService(service_);
+    }
+
+private:
+    std::wstring app_, data_;
+    ServiceConfig service_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -20,7 +83,8 @@ int main(int argc, char** argv) {
     ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring app(exe);
     app = app.substr(0, app.find_last_of(L'\\'));
-    AppFolders::Override(app, data);
+    auto* fresh = new FreshProcessState(app, data);  // owned by the listener list
+    ::testing::UnitTest::GetInstance()->listeners().Append(fresh);
     int rc = RUN_ALL_TESTS();
     // Leave nothing behind in the temporary folder.
     testing_support::RemoveTree(data);

@@ -51,6 +51,7 @@ protected:
         ASSERT_NE(owner_->Open(), nullptr);
         NoticeBanner::SetTimeScalePercent(100);
     }
+    void TearDown() override { NoticeBanner::SetTimeScalePercent(100); }
     // A new banner reporting its closing to the recorder.
     NoticeBanner* Show(const std::wstring& text, int type, UINT timeMs, int activating = 0) {
         auto* banner = new NoticeBanner(NoticeBanner::Action{activating, kBannerClosed, recorder_.hwnd()});

@@ -68,6 +68,7 @@ TEST(LayoutBuilder, BuildsATreeFromText) {
 }
 
 TEST(LayoutBuilder, ReadsLooseFilesFromTheResourcePathWithItsRefusals) {
+    ui_test::SkinStoreRestorer restore;
     ui::SkinStore::ResetArchive();
     TempFolder folder;
     folder.Write(L"ok.xml", "\xEF\xBB\xBF<Window size='10,10'><Label name='hello'/></Window>");
@@ -127,6 +128,7 @@ TEST(SkinWindow, AMissingEntryOrAnOversizedLayoutLeavesAnEmptyWindow) {
 }
 
 TEST(SkinWindow, DamagedArchivesNeverCrash) {
+    ui_test::SkinStoreRestorer restore;  // back to the packed skin, which outlives `original`
     TestWindow opener(L"menu_tray.xml");  // loads the packed skin
     ASSERT_NE(opener.Open(), nullptr);
     const std::string original = *ui::SkinWindow::SkinArchive();
@@ -150,7 +152,6 @@ TEST(SkinWindow, DamagedArchivesNeverCrash) {
         ASSERT_NE(w.Open(), nullptr);
         ui_test::PumpFor(10);
     }
-    ui::PaintManager::SetResourceZip(original.data(), original.size());
 }
 
 TEST(Images, DamagedPicturesDecodeToNothingRatherThanCrash) {

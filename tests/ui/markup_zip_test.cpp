@@ -144,6 +144,7 @@ TEST(ZipReader, SurvivesEveryTruncationAndRandomDamage) {
 }
 
 TEST(SkinStore, ReportsEachRefusalOfTheArchive) {
+    ui_test::SkinStoreRestorer restore;
     static const std::string zip =
         MakeZip({{"ok.xml", "<Window/>", true}, {"empty.xml", "", true}, {"bad.xml", std::string(64, 'b'), false}});
     std::string damaged = zip;
@@ -168,7 +169,6 @@ TEST(SkinStore, ReportsEachRefusalOfTheArchive) {
     ui::SkinStore::SetResourceZip(junk, sizeof(junk));
     EXPECT_FALSE(ui::SkinStore::ReadFile(L"ok.xml", &bytes, &error));
     EXPECT_EQ(error, L"Error opening zip file");
-    ui::SkinStore::ResetArchive();
 }
 
 }  // namespace

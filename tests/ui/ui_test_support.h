@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/skin_store.h"
 #include "ui/skin_window.h"
 
 namespace ui_test {
@@ -55,6 +56,27 @@ void Click(HWND hwnd, POINT client);
 void ClickControl(ui::Control* control);
 // Posts a key press (down and up) to a window and pumps.
 void PressKey(HWND hwnd, WPARAM key);
+
+// For a test that points the skin store elsewhere: puts back the resource
+// path, and the packed skin once a window has loaded it (later windows take
+// the store as they find it), so the next test sees what a new process would.
+class SkinStoreRestorer {
+public:
+    SkinStoreRestorer() : path_(ui::SkinStore::GetResourcePath()) {}
+    ~SkinStoreRestorer() {
+        ui::SkinStore::SetResourcePath(path_);
+        if (const std::string* packed = ui::SkinWindow::SkinArchive()) {
+            ui::SkinStore::SetResourceZip(packed->data(), packed->size());
+        } else {
+            ui::SkinStore::ResetArchive();
+        }
+    }
+    SkinStoreRestorer(const SkinStoreRestorer&) = delete;
+    SkinStoreRestorer& operator=(const SkinStoreRestorer&) = delete;
+
+private:
+    std::wstring path_;
+};
 
 struct ZipEntry {
     std::string name;

@@ -25,8 +25,8 @@ Control (JSON in and out) under /__control/ on every instance:
   GET  state                POST state {...}
 
 Overrides and faults are matched by action, then path with query, then
-path, then the path "*" (any service request).  A reply override replaces the model's answer (the action does not
-run).  Faults "delay", "drop", "bad_length" and "no_length" deliver the
+path, then the path "*" (any service request).  A reply override replaces
+the model's answer (the action does not run).  Faults "delay", "drop", "bad_length" and "no_length" deliver the
 normal reply (the action runs); the other kinds answer without running it.
 """
 
@@ -51,7 +51,9 @@ from model import Model  # noqa: E402
 API_PREFIX = "/rovavoda.php/rovavoda/api/"
 CONTROL_PREFIX = "/__control/"
 FAULT_KINDS = ("status", "delay", "drop", "bad_length", "no_length",
-               "nonhex", "garbage", "bad_json", "hang", "redirect", "drip")
+               "nonhex", "garbage", "bad_json", "hang", "redirect",
+               "huge", "drip", "cut_headers", "reset")
+HUGE_CHUNK = 256 * 1024
 ANY_PATH = "*"             # a rule for every service request
 PAYLOAD_KEYS = ("document", "plaintext", "body", "body_hex")
 MAX_LOG = 20000
@@ -287,22 +289,41 @@ class Handler(BaseHTTPRequestHandler):
         except OSError:
             pass
 
-    def drip(self, reply, pause):
-        """The whole answer, head included, a byte at a time: a peer that
-        waits for it is kept busy for as long as it cares to wait."""
-        inst = self.instance
-        head = "HTTP/1.1 %d %s\r\n" % (reply.status,
-                                        self.responses.get(reply.status,
-                                                           ("",))[0])
-        for name, value in reply.headers:
-            head += "%s: %s\r\n" % (name, value)
-        head += "Content-Length: %d\r\nConnection: close\r\n\r\n" % len(
-            reply.body)
-        release = inst.release
-        for i, byte in enumerate(head.encode("latin-1") + reply.body):
-            if i and (release.wait(pause) or inst.closing.is_set()):
-                break
-            self.connection.sendall(bytes([byte]))
+    def send_huge(self, fault):
+        """'bytes' of filler (default 100 MB) under a Content-Length of
+        'length' (default the same count); ends early when the peer goes."""
+        count = int(fault.get("bytes", 100 * 1024 * 1024))
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(int(fault.get("length", count))))
+        self.end_headers()
+        chunk = b"0" * HUGE_CHUNK
+        sent = 0
+        try:
+            while sent < count and not self.instance.closing.is_set():
+                part = chunk[:min(HUGE_CHUNK, count - sent)]
+                self.wfile.write(part)
+                sent += len(part)
+        except OSError:
+            pass
+        self.hang_up()
+
+    def send_drip(self, fault):
+        """'bytes' of filler (default 64), one every 'ms' (default 200)."""
+        count = int(fault.get("bytes", 64))
+        pause = int(fault.get("ms", 200)) / 1000.0
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(count))
+        self.end_headers()
+        try:
+            for _ in range(count):
+                self.wfile.write(b"0")
+                self.wfile.flush()
+                if self.instance.closing.wait(pause):
+                    break
+        except OSError:
+            pass
         self.hang_up()
 
     def send_json(self, obj, status=200):
@@ -387,6 +408,19 @@ class Handler(BaseHTTPRequestHandler):
             self.write(200, noise,
                        [("Content-Type", "application/octet-stream")])
             return
+        if kind == "reset":
+            self.hang_up()
+            return
+        if kind == "cut_headers":
+            self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Ty")
+            self.hang_up()
+            return
+        if kind == "huge":
+            self.send_huge(fault)
+            return
+        if kind == "drip":
+            self.send_drip(fault)
+            return
         if kind == "bad_json":
             self.write(200, envelope.encrypt_hex(
                 b'{"status": "1", "data": [').encode("ascii"),
@@ -398,9 +432,6 @@ class Handler(BaseHTTPRequestHandler):
                 return
 
         reply = self.compute(path, query, body, action, keys, document)
-        if kind == "drip":
-            self.drip(reply, int(fault.get("ms", 3000)) / 1000.0)
-            return
         if kind == "drop":
             self.send_response(reply.status)
             for name, value in reply.headers:

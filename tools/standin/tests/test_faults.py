@@ -161,27 +161,6 @@ class Hang(InstanceTest):
         self.assertEqual(s.recv(1), b"")    # closed without an answer
         self.assertIn(" 200 ", raw_exchange(self.port, TIME_REQ)[0])
 
-    def test_drip_sends_a_byte_per_pause_until_reset(self):
-        self.control("fault", {"action": "get_time", "kind": "drip",
-                               "ms": 200})
-        s = self.start_hanging_request()
-        s.settimeout(3)
-        got = b""
-        start = time.monotonic()
-        while len(got) < 4:
-            got += s.recv(16)
-        # Four bytes took at least three pauses: nothing came at once.
-        self.assertGreaterEqual(time.monotonic() - start, 0.55)
-        self.assertEqual(got[:4], b"HTTP")
-        self.control("reset", {})
-        while True:
-            chunk = s.recv(64)
-            if not chunk:
-                break
-            got += chunk
-        self.assertLess(len(got), 12)    # cut short, not the whole answer
-        self.assertIn(" 200 ", raw_exchange(self.port, TIME_REQ)[0])
-
     def test_close_releases_hanging_requests(self):
         self.control("fault", {"action": "get_time", "kind": "hang"})
         s = self.start_hanging_request()
@@ -194,3 +173,33 @@ class Hang(InstanceTest):
         self.assertEqual(s.recv(1), b"")
         with self.assertRaises(OSError):
             socket.create_connection(("127.0.0.1", self.port), timeout=1)
+
+
+class Streams(InstanceTest):
+    """Bodies that never end, drip, or stop inside the headers."""
+    fault = Faults.fault
+
+    def test_huge_sends_its_count_under_the_announced_length(self):
+        self.fault("huge", bytes=300000, length=2 ** 40)
+        head, body, closed = raw_exchange(self.port, TIME_REQ)
+        self.assertEqual(header(head, "Content-Length"), str(2 ** 40))
+        self.assertEqual(len(body), 300000)
+        self.assertTrue(closed)
+
+    def test_drip_sends_one_byte_at_a_time(self):
+        self.fault("drip", bytes=4, ms=100)
+        start = time.monotonic()
+        head, body, closed = raw_exchange(self.port, TIME_REQ)
+        self.assertGreaterEqual(time.monotonic() - start, 0.3)
+        self.assertEqual(header(head, "Content-Length"), "4")
+        self.assertEqual(body, b"0000")
+
+    def test_cut_headers_and_reset(self):
+        self.fault("cut_headers")
+        head, body, closed = raw_exchange(self.port, TIME_REQ)
+        self.assertTrue(closed)
+        self.assertEqual(head, "HTTP/1.1 200 OK\r\nContent-Ty")
+        self.fault("reset")
+        head, body, closed = raw_exchange(self.port, TIME_REQ)
+        self.assertTrue(closed)
+        self.assertEqual((head, body), ("", b""))
