@@ -150,51 +150,45 @@ int MainBusi::StartLoginLog(const char* action) {
     return StartRequest(api::ApiRequest("login_log", LoginLogDocument(action), {"pccode"}));
 }
 
-MainBusi::Report::Report() : done_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-
-bool MainBusi::Report::WaitUntil(ULONGLONG deadline) const {
-    const ULONGLONG now = ::GetTickCount64();
-    const DWORD left = deadline > now ? static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, INFINITE - 1)) : 0;
-    return ::WaitForSingleObject(done_.get(), left) == WAIT_OBJECT_0 && sent_.load();
-}
-
-bool MainBusi::Report::Done() const { return ::WaitForSingleObject(done_.get(), 0) == WAIT_OBJECT_0; }
-
 // What a report's worker needs; the body is built on the user-interface
 // thread, which owns the settings it is made from.
 struct MainBusi::ReportJob {
-    std::shared_ptr<Report> report;
+    std::shared_ptr<LoginLogReport> report;
     std::wstring url;
     std::wstring body;
     uint16_t port;
+    // A shutdown's one wait for every worker waits for the report too.
+    net::WorkerTicket ticket;
 };
 
 unsigned __stdcall MainBusi::RunReport(void* param) {
     std::unique_ptr<ReportJob> job(static_cast<ReportJob*>(param));
     // The blocking post leaves at its limit; its own worker may linger on a
     // silent service, holding only its own state.
-    job->report->sent_ = PostFormSync(job->url, job->body, nullptr, job->port, 0, kReportLimitMs);
-    ::SetEvent(job->report->done_.get());
+    job->report->Finish(PostFormSync(job->url, job->body, nullptr, job->port, 0, kReportLimitMs));
     return 0;
 }
 
-MainBusi::ReportPtr MainBusi::SendLoginLogAside(const char* action) {
-    auto report = std::make_shared<Report>();
+LoginLogReportPtr MainBusi::SendLoginLogAside(const char* action) {
+    auto report = std::make_shared<LoginLogReport>();
     auto* job = new ReportJob{report, api::ApiUrl("login_log"),
                               shell::AnsiToWide(api::SignedForm(LoginLogDocument(action), {"pccode"})),
-                              Service().port};
+                              Service().port, {}};
     const uintptr_t thread = _beginthreadex(nullptr, 0, &RunReport, job, 0, nullptr);
     if (thread == 0) {
         delete job;
-        ::SetEvent(report->done_.get());
+        report->Finish(false);
     } else {
         ::CloseHandle(reinterpret_cast<HANDLE>(thread));  // nobody joins it
     }
     return report;
 }
 
-MainBusi::ReportPtr MainBusi::ReportLogout() { return SendLoginLogAside("logout"); }
-MainBusi::ReportPtr MainBusi::ReportExit() { return SendLoginLogAside("exit"); }
+void MainBusi::ReportStartup() { startupLogId_ = StartLoginLog("startup"); }
+void MainBusi::ReportLogin() { loginLogId_ = StartLoginLog("login"); }
+
+LoginLogReportPtr MainBusi::ReportLogout() { return SendLoginLogAside("logout"); }
+LoginLogReportPtr MainBusi::ReportExit() { return SendLoginLogAside("exit"); }
 
 void MainBusi::OnRequestFailed(int id) {
     // Without the clock nothing else starts (the automatic login waits for

@@ -6,34 +6,13 @@
 
 #include <json/json.h>
 
-#include <atomic>
-#include <memory>
 #include <string>
 
+#include "api/login_log_report.h"
 #include "net/request_manager.h"
-#include "shell/unique_handle.h"
 
 class MainBusi : public FCHttpRequestManager {
 public:
-    // A login-log report sent by a worker of its own, so that neither
-    // signing out nor closing waits on the network: the caller waits for it
-    // as long as it can afford, or not at all. The worker gives up at the
-    // report's limit whatever the service does.
-    class Report {
-    public:
-        Report();
-        // True when the report went out; waits until the tick count
-        // `deadline` at most.
-        bool WaitUntil(ULONGLONG deadline) const;
-        // The worker has finished, sent or not.
-        bool Done() const;
-
-    private:
-        friend class MainBusi;
-        shell::UniqueHandleKernel done_;
-        std::atomic<bool> sent_{false};
-    };
-    using ReportPtr = std::shared_ptr<const Report>;
     // How long a logout or exit report may take in all.
     static constexpr DWORD kReportLimitMs = 1000;
 
@@ -56,8 +35,8 @@ public:
     void ReportStartup();
     void ReportLogin();
     // Return at once; the report goes out on its worker.
-    ReportPtr ReportLogout();
-    ReportPtr ReportExit();
+    LoginLogReportPtr ReportLogout();
+    LoginLogReportPtr ReportExit();
 
     // The pause before the next card-page retry (0 when none is pending).
     UINT WebLoginRetryDelay() const { return webLoginRetry_.pending ? webLoginRetry_.delay : 0; }
@@ -90,7 +69,7 @@ private:
     void OnRequestFailed(int id);
     static Json::Value LoginLogDocument(const char* action);
     int StartLoginLog(const char* action);
-    ReportPtr SendLoginLogAside(const char* action);
+    LoginLogReportPtr SendLoginLogAside(const char* action);
     struct ReportJob;
     static unsigned __stdcall RunReport(void* param);
     void ReadTimeReply(const std::string& body);

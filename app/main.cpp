@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "net/request_manager.h"
 #include "panels/main_panel.h"
 #include "shell/app_settings.h"
 #include "shell/resource_ids.h"
@@ -67,6 +68,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         richEdit.reset();
         panel.reset();
     }
+    // The window's close gave every request its one short wait; whatever
+    // still runs (the update check on a silent service) is abandoned, and
+    // nothing waits for it here.
+    checker->AbortAll();
+    FCHttpRequestManager::WaitForWorkers(::GetTickCount64());
     checker.reset();
     return 0;
 }

@@ -287,7 +287,7 @@ TEST_F(MainBusiTest, ReportsNeitherBlockNorOutliveTheirLimit) {
         for (bool logout : {true, false}) {
             SCOPED_TRACE(std::string(kind) + (logout ? " logout" : " exit"));
             const ULONGLONG start = ::GetTickCount64();
-            MainBusi::ReportPtr report = logout ? busi.ReportLogout() : busi.ReportExit();
+            LoginLogReportPtr report = logout ? busi.ReportLogout() : busi.ReportExit();
             // The caller (the window) goes on at once.
             EXPECT_LT(::GetTickCount64() - start, 300u);
             EXPECT_FALSE(report->Done());
@@ -307,7 +307,7 @@ TEST_F(MainBusiTest, ReportFailsWithoutService) {
     // The instance answers first and closes after: wait until it is gone.
     ASSERT_TRUE(testing_support::PumpUntil(
         [&] { return testing_support::HttpCall(standin.port(), L"GET", "/__control/ping").status == 0; }, 5000));
-    MainBusi::ReportPtr report = busi.ReportExit();
+    LoginLogReportPtr report = busi.ReportExit();
     EXPECT_FALSE(report->WaitUntil(::GetTickCount64() + 10000));
     EXPECT_TRUE(report->Done());
 }
