@@ -243,11 +243,17 @@ void MainPanel::HideAllWindows() {
 
 void MainPanel::Quit() {
     ShowWindow(false, false);
-    msgCenterBusi_.reset();
     if (subscribeBusi_) subscribeBusi_->StopPolling();
-    subscribeBusi_.reset();
-    connection_.Stop();
+    // The services go now, so that nothing still queued for them is
+    // answered, and with them the one wait the close would have had.
+    SaveForEnd();
+    EndServices(EndDeadline());
     PostMessageW(WM_CLOSE);
+}
+
+ULONGLONG MainPanel::EndDeadline() {
+    if (endDeadline_ == 0) endDeadline_ = ::GetTickCount64() + kEndWaitMs;
+    return endDeadline_;
 }
 
 void MainPanel::SaveForEnd() {
@@ -286,7 +292,7 @@ void MainPanel::EndServices(ULONGLONG deadline) {
 }
 
 LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
-    const ULONGLONG deadline = ::GetTickCount64() + kEndWaitMs;
+    const ULONGLONG deadline = EndDeadline();
     if (subscribeBusi_) subscribeBusi_->StopPolling();
     SaveForEnd();
     EndServices(deadline);

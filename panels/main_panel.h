@@ -124,6 +124,9 @@ private:
     // the last-read time, the credential rules, the window's place and
     // whether the tray notice was seen.
     void SaveForEnd();
+    // The end's one deadline, set by whichever of quitting, closing and the
+    // session's end comes first: the later ones wait no more.
+    ULONGLONG EndDeadline();
     void WaitForReports(ULONGLONG deadline);
     // Every request of every service aborted at once, then one wait for
     // all their workers (and the reports) until the deadline.
@@ -163,6 +166,7 @@ private:
     Tip lastTip_;
     bool startupReported_ = false;
     bool savedForEnd_ = false;
+    ULONGLONG endDeadline_ = 0;
     std::vector<LoginLogReportPtr> endReports_;
     bool webLoginReloaded_ = false;
 };

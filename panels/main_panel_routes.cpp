@@ -97,7 +97,7 @@ LRESULT MainPanel::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, b
     }
     if (msg == WM_ENDSESSION) {
         if (wParam != FALSE) {
-            const ULONGLONG deadline = ::GetTickCount64() + kEndWaitMs;
+            const ULONGLONG deadline = EndDeadline();
             SaveForEnd();
             WaitForReports(deadline);
         }

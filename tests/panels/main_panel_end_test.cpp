@@ -131,6 +131,25 @@ TEST_F(MainPanelEndTest, ClosingDoesNotWaitForADrippingService) {
     EXPECT_TRUE(PumpUntil([&] { return Reports("logout") == 1 && Reports("exit") == 1; }, 3000));
 }
 
+TEST_F(MainPanelEndTest, QuittingFromTheMenuDoesNotWaitForASilentService) {
+    Open();
+    ASSERT_TRUE(SignIn());
+    ServiceTurns("hang");
+    RequestEverything();
+    ui::Notification n;
+    n.type = L"menu_exit";
+    n.sender = panel->GetPaintManager().GetRoot();
+    const ULONGLONG start = ::GetTickCount64();
+    panel->Notify(n);
+    // The services are gone at once: nothing still queued reaches them.
+    EXPECT_EQ(nullptr, panel->MessageCentre());
+    EXPECT_EQ(nullptr, panel->Subscriptions());
+    EXPECT_FALSE(::IsWindowVisible(*panel));
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(*panel); }, 30000));
+    EXPECT_LT(::GetTickCount64() - start, 6000u);
+    EXPECT_TRUE(PumpUntil([&] { return Reports("logout") == 1 && Reports("exit") == 1; }, 3000));
+}
+
 TEST_F(MainPanelEndTest, SessionEndKeepsWhatClosingKeepsOnce) {
     Open();
     ASSERT_TRUE(SignIn());
