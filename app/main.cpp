@@ -27,6 +27,19 @@ void RaiseFirstInstance() {
     ::SetForegroundWindow(first);
 }
 
+// Workers abandoned on a silent or dripping service may still be inside the
+// network library. The usual end of a process stops them wherever they are
+// and then runs every library's clean-up, which can wait for ever on a lock
+// such a worker held (it does under Wine). Everything the client keeps is
+// on disk by now but the settings record's last flag: that is written, and
+// the process ends at once.
+[[noreturn]] void EndProcessNow() {
+    AppSettings& s = Settings();
+    if (!s.configPath.empty()) s.WriteInt(L"Main", L"HideToTraybarNoticed", s.hideToTrayNoticed ? 1 : 0);
+    ::TerminateProcess(::GetCurrentProcess(), 0);
+    ::ExitProcess(0);  // not reached
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -74,5 +87,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     checker->AbortAll();
     FCHttpRequestManager::WaitForWorkers(::GetTickCount64());
     checker.reset();
-    return 0;
+    EndProcessNow();
 }

@@ -8,6 +8,7 @@
 
 #include "tests/panels/main_panel_fixture.h"
 
+#include "net/request_manager.h"
 #include "shell/messages.h"
 #include "tests/support/inspect.h"
 
@@ -54,6 +55,16 @@ private:
 
 class MainPanelEndTest : public MainPanelTest {
 protected:
+    void TearDown() override {
+        MainPanelTest::TearDown();
+        // Workers left blocked on the service end with it, before this
+        // process does: a process that ends under a worker inside the
+        // network library may never finish ending.
+        standin.Control("POST", "close");
+        FCHttpRequestManager::WaitForWorkers(::GetTickCount64() + 5000);
+        PumpFor(300);
+    }
+
     // Every request to the service from now on meets this fault.
     void ServiceTurns(const char* kind) {
         Json::Value fault;
