@@ -1,5 +1,7 @@
 #include "api/main_busi.h"
 
+#include <process.h>
+
 #include <algorithm>
 
 #include "api/envelope.h"
@@ -148,18 +150,45 @@ int MainBusi::StartLoginLog(const char* action) {
     return StartRequest(api::ApiRequest("login_log", LoginLogDocument(action), {"pccode"}));
 }
 
-bool MainBusi::SendLoginLogNow(const char* action) {
-    std::wstring reply;
-    return PostFormSync(api::ApiUrl("login_log"),
-                        shell::AnsiToWide(api::SignedForm(LoginLogDocument(action), {"pccode"})), &reply,
-                        Service().port);
+// What a report's worker needs; the body is built on the user-interface
+// thread, which owns the settings it is made from.
+struct MainBusi::ReportJob {
+    std::shared_ptr<LoginLogReport> report;
+    std::wstring url;
+    std::wstring body;
+    uint16_t port;
+    // A shutdown's one wait for every worker waits for the report too.
+    net::WorkerTicket ticket;
+};
+
+unsigned __stdcall MainBusi::RunReport(void* param) {
+    std::unique_ptr<ReportJob> job(static_cast<ReportJob*>(param));
+    // The blocking post leaves at its limit; its own worker may linger on a
+    // silent service, holding only its own state.
+    job->report->Finish(PostFormSync(job->url, job->body, nullptr, job->port, 0, kReportLimitMs));
+    return 0;
+}
+
+LoginLogReportPtr MainBusi::SendLoginLogAside(const char* action) {
+    auto report = std::make_shared<LoginLogReport>();
+    auto* job = new ReportJob{report, api::ApiUrl("login_log"),
+                              shell::AnsiToWide(api::SignedForm(LoginLogDocument(action), {"pccode"})),
+                              Service().port, {}};
+    const uintptr_t thread = _beginthreadex(nullptr, 0, &RunReport, job, 0, nullptr);
+    if (thread == 0) {
+        delete job;
+        report->Finish(false);
+    } else {
+        ::CloseHandle(reinterpret_cast<HANDLE>(thread));  // nobody joins it
+    }
+    return report;
 }
 
 void MainBusi::ReportStartup() { startupLogId_ = StartLoginLog("startup"); }
 void MainBusi::ReportLogin() { loginLogId_ = StartLoginLog("login"); }
 
-bool MainBusi::ReportLogout() { return SendLoginLogNow("logout"); }
-bool MainBusi::ReportExit() { return SendLoginLogNow("exit"); }
+LoginLogReportPtr MainBusi::ReportLogout() { return SendLoginLogAside("logout"); }
+LoginLogReportPtr MainBusi::ReportExit() { return SendLoginLogAside("exit"); }
 
 void MainBusi::OnRequestFailed(int id) {
     // Without the clock nothing else starts (the automatic login waits for

@@ -8,10 +8,14 @@
 
 #include <string>
 
+#include "api/login_log_report.h"
 #include "net/request_manager.h"
 
 class MainBusi : public FCHttpRequestManager {
 public:
+    // How long a logout or exit report may take in all.
+    static constexpr DWORD kReportLimitMs = 1000;
+
     // Failed card-page logins and clock requests are sent again after a
     // pause that doubles from the first to the last value.
     static constexpr UINT kWebLoginFirstRetryMs = 5000;
@@ -30,9 +34,9 @@ public:
     void GetPostCounts();
     void ReportStartup();
     void ReportLogin();
-    // Sent on the calling thread; true when the report went out.
-    bool ReportLogout();
-    bool ReportExit();
+    // Return at once; the report goes out on its worker.
+    LoginLogReportPtr ReportLogout();
+    LoginLogReportPtr ReportExit();
 
     // The pause before the next card-page retry (0 when none is pending).
     UINT WebLoginRetryDelay() const { return webLoginRetry_.pending ? webLoginRetry_.delay : 0; }
@@ -65,7 +69,9 @@ private:
     void OnRequestFailed(int id);
     static Json::Value LoginLogDocument(const char* action);
     int StartLoginLog(const char* action);
-    bool SendLoginLogNow(const char* action);
+    LoginLogReportPtr SendLoginLogAside(const char* action);
+    struct ReportJob;
+    static unsigned __stdcall RunReport(void* param);
     void ReadTimeReply(const std::string& body);
     void ReadPostReply(const std::string& body);
     void ReadCountsReply(const std::string& body);

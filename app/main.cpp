@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "net/request_manager.h"
 #include "panels/main_panel.h"
 #include "shell/app_settings.h"
 #include "shell/resource_ids.h"
@@ -24,6 +25,19 @@ void RaiseFirstInstance() {
     if (::IsIconic(first)) ::ShowWindow(first, SW_RESTORE);
     ::ShowWindow(first, SW_SHOW);
     ::SetForegroundWindow(first);
+}
+
+// Workers abandoned on a silent or dripping service may still be inside the
+// network library. The usual end of a process stops them wherever they are
+// and then runs every library's clean-up, which can wait for ever on a lock
+// such a worker held (it does under Wine). Everything the client keeps is
+// on disk by now but the settings record's last flag: that is written, and
+// the process ends at once.
+[[noreturn]] void EndProcessNow() {
+    AppSettings& s = Settings();
+    if (!s.configPath.empty()) s.WriteInt(L"Main", L"HideToTraybarNoticed", s.hideToTrayNoticed ? 1 : 0);
+    ::TerminateProcess(::GetCurrentProcess(), 0);
+    ::ExitProcess(0);  // not reached
 }
 
 }  // namespace
@@ -67,6 +81,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         richEdit.reset();
         panel.reset();
     }
+    // The window's close gave every request its one short wait; whatever
+    // still runs (the update check on a silent service) is abandoned, and
+    // nothing waits for it here.
+    checker->AbortAll();
+    FCHttpRequestManager::WaitForWorkers(::GetTickCount64());
     checker.reset();
-    return 0;
+    EndProcessNow();
 }

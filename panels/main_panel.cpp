@@ -3,6 +3,8 @@
 // parts ask for, forwarded to the part that does them.
 #include "panels/main_panel.h"
 
+#include <algorithm>
+
 #include "api/login_busi.h"
 #include "api/main_busi.h"
 #include "api/msg_center_busi.h"
@@ -19,6 +21,51 @@ namespace {
 DWORD TipColour(const std::wstring& text) {
     DWORD value = static_cast<DWORD>(wcstoul(text.c_str(), nullptr, 16));
     return text.size() <= 6 ? (0xFF000000u | value) : value;
+}
+
+// A window the user can still grab: this much of its caption strip lies on
+// the work area of some monitor.
+constexpr LONG kGripWidth = 100;
+constexpr LONG kGripHeight = 20;
+
+struct GripSearch {
+    RECT strip;
+    bool found = false;
+};
+
+BOOL CALLBACK FindGrip(HMONITOR monitor, HDC, LPRECT, LPARAM param) {
+    auto* search = reinterpret_cast<GripSearch*>(param);
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof(mi);
+    RECT common;
+    if (::GetMonitorInfoW(monitor, &mi) && ::IntersectRect(&common, &search->strip, &mi.rcWork) &&
+        common.right - common.left >= std::min(kGripWidth, search->strip.right - search->strip.left) &&
+        common.bottom - common.top >= std::min(kGripHeight, search->strip.bottom - search->strip.top)) {
+        search->found = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A saved rectangle whose caption strip can be grabbed stays as it was (a
+// monitor since unplugged, or a smaller desktop, leaves others off every
+// screen); otherwise it goes onto the nearest monitor's work area, no
+// bigger than that and as near its old place as fits.
+RECT OnScreen(const RECT& saved, LONG captionHeight) {
+    GripSearch search;
+    search.strip = saved;
+    search.strip.bottom = saved.top + std::min(std::max(captionHeight, kGripHeight), saved.bottom - saved.top);
+    ::EnumDisplayMonitors(nullptr, nullptr, &FindGrip, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return saved;
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof(mi);
+    if (!::GetMonitorInfoW(::MonitorFromRect(&saved, MONITOR_DEFAULTTONEAREST), &mi)) return saved;
+    const RECT& work = mi.rcWork;
+    const LONG width = std::min(saved.right - saved.left, work.right - work.left);
+    const LONG height = std::min(saved.bottom - saved.top, work.bottom - work.top);
+    const LONG left = std::clamp(saved.left, work.left, work.right - width);
+    const LONG top = std::clamp(saved.top, work.top, work.bottom - height);
+    return RECT{left, top, left + width, top + height};
 }
 
 }  // namespace
@@ -59,7 +106,8 @@ void MainPanel::Init() {
 void MainPanel::PlaceWindow() {
     RECT saved;
     if (Settings().SavedWindowPlacement(saved)) {
-        ::SetWindowPos(hwnd_, nullptr, saved.left, saved.top, saved.right - saved.left, saved.bottom - saved.top,
+        const RECT rc = OnScreen(saved, pm_.GetCaptionRect().bottom);
+        ::SetWindowPos(hwnd_, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
         return;
     }
@@ -195,31 +243,64 @@ void MainPanel::HideAllWindows() {
 
 void MainPanel::Quit() {
     ShowWindow(false, false);
-    msgCenterBusi_.reset();
     if (subscribeBusi_) subscribeBusi_->StopPolling();
-    subscribeBusi_.reset();
-    connection_.Stop();
+    // The services go now, so that nothing still queued for them is
+    // answered, and with them the one wait the close would have had.
+    SaveForEnd();
+    EndServices(EndDeadline());
     PostMessageW(WM_CLOSE);
 }
 
-LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+ULONGLONG MainPanel::EndDeadline() {
+    if (endDeadline_ == 0) endDeadline_ = ::GetTickCount64() + kEndWaitMs;
+    return endDeadline_;
+}
+
+void MainPanel::SaveForEnd() {
+    if (savedForEnd_) return;
+    savedForEnd_ = true;
     AppSettings& s = Settings();
-    if (subscribeBusi_) subscribeBusi_->StopPolling();
     if (s.signedIn) {
         s.SaveLastReadTime();
-        if (mainBusi_) mainBusi_->ReportLogout();
+        if (mainBusi_) endReports_.push_back(mainBusi_->ReportLogout());
     }
-    if (mainBusi_) mainBusi_->ReportExit();
+    if (mainBusi_) endReports_.push_back(mainBusi_->ReportExit());
     login_.SaveOnClose();
+    RECT rc;
+    if (::GetWindowRect(hwnd_, &rc)) s.SaveWindowPlacement(rc);
+    s.WriteInt(L"Main", L"HideToTraybarNoticed", s.hideToTrayNoticed ? 1 : 0);
+}
+
+void MainPanel::WaitForReports(ULONGLONG deadline) {
+    for (const auto& report : endReports_) report->WaitUntil(deadline);
+}
+
+void MainPanel::EndServices(ULONGLONG deadline) {
+    if (subscribeBusi_) subscribeBusi_->StopPolling();
+    connection_.Stop();
+    for (FCHttpRequestManager* service : std::initializer_list<FCHttpRequestManager*>{
+             loginBusi_.get(), mainBusi_.get(), msgCenterBusi_.get(), subscribeBusi_.get()}) {
+        if (service) service->AbortAll();
+    }
+    // One budget for all: a worker still blocked then is left behind, and
+    // deleting its service no longer waits for it.
+    FCHttpRequestManager::WaitForWorkers(deadline);
     loginBusi_.reset();
     mainBusi_.reset();
     msgCenterBusi_.reset();
     subscribeBusi_.reset();
+}
+
+LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+    const ULONGLONG deadline = EndDeadline();
+    if (subscribeBusi_) subscribeBusi_->StopPolling();
+    SaveForEnd();
+    EndServices(deadline);
+    WaitForReports(deadline);
+    endReports_.clear();
     if (ui::NoticeBanner* banner = banner_.Get()) ::DestroyWindow(banner->GetHWND());
     banner_.Reset();
     sideWindows_.OnMainWindowClosing();
-    RECT rc;
-    if (::GetWindowRect(hwnd_, &rc)) s.SaveWindowPlacement(rc);
     trayMenus_.RemoveIcon();
     navigator_.reset();
     ::PostQuitMessage(0);

@@ -10,7 +10,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "api/login_log_report.h"
 #include "net/reachability.h"
 #include "panels/browser_navigator.h"
 #include "panels/connection_watch.h"
@@ -54,6 +56,11 @@ public:
         int type = 0;
         DWORD colour = 0;
     };
+
+    // How long closing, or the end of the Windows session, waits for the
+    // network in all: the logout and exit reports and every request still
+    // running share it.
+    static constexpr DWORD kEndWaitMs = 800;
 
     static constexpr wchar_t kTitle[] = L"云帆商务台";
     static constexpr DWORD kStyle = WS_VISIBLE | WS_OVERLAPPEDWINDOW;
@@ -112,6 +119,18 @@ public:
 
 private:
     void PlaceWindow();
+    // What the end keeps, once, whether the window closes or the Windows
+    // session ends: the logout and exit reports (started, not waited for),
+    // the last-read time, the credential rules, the window's place and
+    // whether the tray notice was seen.
+    void SaveForEnd();
+    // The end's one deadline, set by whichever of quitting, closing and the
+    // session's end comes first: the later ones wait no more.
+    ULONGLONG EndDeadline();
+    void WaitForReports(ULONGLONG deadline);
+    // Every request of every service aborted at once, then one wait for
+    // all their workers (and the reports) until the deadline.
+    void EndServices(ULONGLONG deadline);
     UINT PeriodOf(Timer id) const;
     void OnServerTimeKnown();
     void OnSlowMessagePolling();
@@ -146,5 +165,8 @@ private:
     Tip pendingTip_;
     Tip lastTip_;
     bool startupReported_ = false;
+    bool savedForEnd_ = false;
+    ULONGLONG endDeadline_ = 0;
+    std::vector<LoginLogReportPtr> endReports_;
     bool webLoginReloaded_ = false;
 };

@@ -87,7 +87,25 @@ LRESULT MainPanel::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& 
 }
 
 LRESULT MainPanel::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
-    // None is marked handled: each goes on to the default processing.
+    // The Windows session ends (logoff, shutdown): the process may be ended
+    // without a close message once the second one has been answered, so
+    // that is where what closing keeps is kept, the network given the same
+    // short wait as closing gives it.
+    if (msg == WM_QUERYENDSESSION) {
+        handled = true;
+        return TRUE;
+    }
+    if (msg == WM_ENDSESSION) {
+        if (wParam != FALSE) {
+            const ULONGLONG deadline = EndDeadline();
+            SaveForEnd();
+            WaitForReports(deadline);
+        }
+        handled = true;
+        return 0;
+    }
+    // None of the others is marked handled: each goes on to the default
+    // processing.
     handled = false;
     routes_.messages.Dispatch(msg, wParam, lParam);
     return 0;

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "api/program_version.h"
+#include "shell/app_settings.h"
+#include "shell/messages.h"
+#include "shell/saved_password.h"
 #include "shell/text.h"
 #include "shell/unique_handle.h"
 #include "tests/support/message_pump.h"
@@ -149,6 +152,55 @@ protected:
     }
     size_t Requests(const char* path) { return standin.ReceivedAt(path).size(); }
 
+    // The demo account signs in by itself at the next start.
+    void SignInAutomatically() {
+        ::SHCreateDirectoryExW(nullptr, data.c_str(), nullptr);
+        AppSettings settings;
+        settings.passwordPath = data + L"\\info.db";
+        const std::wstring config = data + L"\\config.ini";
+        for (const wchar_t* key : {L"AutoRun", L"MainPanelTopmost", L"ExitBtnDoHide", L"HideToTraybarNoticed"}) {
+            ::WritePrivateProfileStringW(L"Main", key, L"0", config.c_str());
+        }
+        ::WritePrivateProfileStringW(L"Main", L"AutoLogin", L"1", config.c_str());
+        ::WritePrivateProfileStringW(L"Main", L"KeepPSW", L"1", config.c_str());
+        ::WritePrivateProfileStringW(L"Main", L"UserName", L"demo", config.c_str());
+        ASSERT_TRUE(SavePassword(settings, L"demo123"));
+    }
+    size_t LoginLogs(const char* action) {
+        size_t n = 0;
+        for (const auto& r : standin.ReceivedAt("/rovavoda.php/rovavoda/api/login_log")) {
+            n += r["document"]["action"].asString() == action;
+        }
+        return n;
+    }
+    // Signed in, the service turns silent or slow, each service of the
+    // window has a request out: the client must still end soon after its
+    // window is closed.
+    void CloseAgainst(const char* kind) {
+        SignInAutomatically();
+        HANDLE client = Start();
+        HWND window = WaitForWindow();
+        ASSERT_NE(nullptr, window);
+        ASSERT_TRUE(testing_support::PumpUntil([&] { return LoginLogs("login") > 0; }, 30000));
+        Json::Value fault;
+        fault["path"] = "*";
+        fault["kind"] = kind;
+        fault["ms"] = 3000;
+        standin.Fault(fault);
+        for (UINT ask : {msg::kRequestMessageCount, msg::kRequestNotices, msg::kPollNewInquiries}) {
+            ::PostMessageW(window, ask, 0, 0);
+        }
+        ::PostMessageW(window, WM_TIMER, 101, 0);  // the post counters
+        testing_support::PumpFor(500);
+        // A bound to catch a hang only (each blocked report and each
+        // service with a blocked request used to hold the end for seconds,
+        // one after the other); tools/bench measures the time.
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(0u, WaitForExit(client, 10000)) << "still running 10 s after its window was closed";
+        EXPECT_EQ(1u, LoginLogs("logout"));
+        EXPECT_EQ(1u, LoginLogs("exit"));
+    }
+
     testing_support::StandIn standin;
     std::wstring data, install, exe;
     std::vector<shell::UniqueHandleKernel> processes;
@@ -274,5 +326,9 @@ TEST_F(ClientTest, CloseButtonHidesAndTheNoticeIsRemembered) {
     EXPECT_EQ(0u, CloseClient(client));
     EXPECT_EQ(L"1", ReadIni(config, L"Main", L"HideToTraybarNoticed"));
 }
+
+TEST_F(ClientTest, EndsSoonAfterClosingAgainstASilentService) { CloseAgainst("hang"); }
+
+TEST_F(ClientTest, EndsSoonAfterClosingAgainstADrippingService) { CloseAgainst("drip"); }
 
 }  // namespace

@@ -25,8 +25,8 @@ Control (JSON in and out) under /__control/ on every instance:
   GET  state                POST state {...}
 
 Overrides and faults are matched by action, then path with query, then
-path.  A reply override replaces the model's answer (the action does not
-run).  Faults "delay", "drop", "bad_length" and "no_length" deliver the
+path, then the path "*" (any service request).  A reply override replaces
+the model's answer (the action does not run).  Faults "delay", "drop", "bad_length" and "no_length" deliver the
 normal reply (the action runs); the other kinds answer without running it.
 """
 
@@ -54,6 +54,7 @@ FAULT_KINDS = ("status", "delay", "drop", "bad_length", "no_length",
                "nonhex", "garbage", "bad_json", "hang", "redirect",
                "huge", "drip", "cut_headers", "reset")
 HUGE_CHUNK = 256 * 1024
+ANY_PATH = "*"             # a rule for every service request
 PAYLOAD_KEYS = ("document", "plaintext", "body", "body_hex")
 MAX_LOG = 20000
 VERBOSE = False
@@ -81,7 +82,8 @@ class Rule:
 def rule_key(params):
     if isinstance(params.get("action"), str):
         return ("action", params["action"])
-    if isinstance(params.get("path"), str) and params["path"].startswith("/"):
+    if isinstance(params.get("path"), str) and (
+            params["path"].startswith("/") or params["path"] == ANY_PATH):
         return ("path", params["path"])
     raise ControlError('needs "action" or "path"')
 
@@ -374,6 +376,7 @@ class Handler(BaseHTTPRequestHandler):
         if query:
             keys.append(("path", path + "?" + query))
         keys.append(("path", path))
+        keys.append(("path", ANY_PATH))
         fault = inst.find_rule(inst.faults, keys)
         kind = fault["kind"] if fault else None
 

@@ -96,6 +96,18 @@ class Faults(InstanceTest):
         head, _, _ = raw_exchange(self.port, TIME_REQ)
         self.assertIn(" 200 ", head)
 
+    def test_fault_for_any_path_comes_after_the_specific_ones(self):
+        self.control("fault", {"path": "*", "kind": "status", "code": 503})
+        self.fault("status", code=500)
+        head, _, _ = raw_exchange(self.port, TIME_REQ)
+        self.assertIn(" 500 ", head)
+        head, _, _ = raw_exchange(
+            self.port, b"GET /soft/sq HTTP/1.1\r\nHost: h\r\n"
+                       b"Connection: close\r\n\r\n")
+        self.assertIn(" 503 ", head)
+        # The control interface is never faulted.
+        self.assertTrue(self.control("ping")["ok"])
+
     def test_redirect_points_to_itself_unless_told(self):
         self.fault("redirect")
         head, _, _ = raw_exchange(self.port, TIME_REQ)
