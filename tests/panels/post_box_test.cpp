@@ -236,6 +236,49 @@ TEST_F(PostBoxTest, ASendBeforeTheRulesAreAcceptedSaysSo) {
     EXPECT_EQ(L"求北京地接报价", Control(L"PostEdit")->GetText());
 }
 
+// Signed out with a draft in the box: the login form takes the mouse and
+// the keys, and the draft is back after signing in again.
+TEST_F(PostBoxTest, ADraftStaysOutOfTheWayOfTheLoginForm) {
+    Open();
+    ASSERT_TRUE(SignIn());
+    const std::wstring draft = L"草稿：求三亚地接";
+    ASSERT_TRUE(ClickIntoTheBox());
+    TypeKeys(draft);
+    ASSERT_TRUE(RowShown());
+    ui::Notification n;
+    n.type = L"menu_log_action";
+    n.sender = panel->GetPaintManager().GetRoot();
+    panel->Notify(n);
+    ASSERT_TRUE(Control(L"LoginLayer")->IsVisible());
+    PumpFor(200);  // the layer's own click into the name box
+    const HWND box = Control(L"PostEdit")->NativeHandle();
+    ASSERT_NE(nullptr, box);
+    EXPECT_FALSE(::IsWindowVisible(box));
+    EXPECT_NE(box, ::GetFocus());
+    EXPECT_EQ(Control(L"EditUsername"), Focused());
+    EXPECT_FALSE(RowShown());
+    // A page asking for the post box does not bring it back.
+    ::PostMessageW(*panel, msg::kPagePostNew, 0, 0);
+    PumpFor(100);
+    EXPECT_FALSE(::IsWindowVisible(box));
+    EXPECT_NE(Control(L"PostEdit"), Focused());
+
+    ClickThrough(L"EditUsername");
+    ASSERT_EQ(Control(L"EditUsername"), Focused());
+    ::SendMessageW(KeyTarget(), EM_SETSEL, 0, -1);
+    TypeKeys(L"demo");
+    ClickThrough(L"EditPassword");
+    ASSERT_EQ(Control(L"EditPassword"), Focused());
+    ::SendMessageW(KeyTarget(), EM_SETSEL, 0, -1);
+    TypeKeys(L"demo123");
+    ClickThrough(L"BtnLogin");
+    ASSERT_TRUE(PumpUntil([] { return Settings().signedIn; }));
+    EXPECT_EQ(L"demo", Control(L"EditUsername")->GetText());
+    EXPECT_EQ(draft, Control(L"PostEdit")->GetText());
+    EXPECT_TRUE(::IsWindowVisible(box));
+    EXPECT_EQ(0u, Posts().size());
+}
+
 TEST_F(PostBoxTest, AnInquiryNeedsACategoryAPromotionDoesNot) {
     Open();
     ASSERT_TRUE(SignIn());
