@@ -18,6 +18,8 @@ namespace {
 
 const wchar_t kCloseTip[] = L"关闭登录层";
 const wchar_t kCancelTip[] = L"取消登录";
+// Said at the login button as well as in the balloon, which is easy to miss.
+const wchar_t kNetworkFailureTip[] = L"网络异常，请检查网络后重试";
 
 // A refused login: the tip, the box it points at, and whether the password
 // is emptied (in the box and in memory).
@@ -81,6 +83,7 @@ void LoginLayer::LookUpControls() {
     loginCtrls_ = host_.Find(L"LayoutLoginCtrls");
     loading_ = host_.Find(L"LayoutLoginLoading");
     closeButton_ = host_.Find(L"BtnHideLoginLayer");
+    loginButton_ = host_.Find(L"BtnLogin");
     editUsername_ = host_.Find<ui::Edit>(L"EditUsername");
     editPassword_ = host_.Find<ui::Edit>(L"EditPassword");
     optionSavePsw_ = host_.Find<ui::Option>(L"OptionSavePSW");
@@ -108,7 +111,7 @@ void LoginLayer::SetBoxes(const CredentialBoxes& boxes) {
 void LoginLayer::Show() {
     host_.ExpandTitleArea();
     if (layer_ == nullptr || layer_->IsVisible()) return;
-    layer_->SetVisible(true);
+    SetLayerVisible(true);
     if (editUsername_) {
         // As if the user clicked into the name box.
         host_.Paint().UpdateLayout();
@@ -125,8 +128,14 @@ void LoginLayer::Hide() {
         SetBoxes(boxes);
         if (editUsername_) editUsername_->SetFocus();
     }
-    if (layer_) layer_->SetVisible(false);
+    SetLayerVisible(false);
     host_.Paint().SetFocus(nullptr);
+}
+
+void LoginLayer::SetLayerVisible(bool visible) {
+    if (layer_ == nullptr) return;
+    layer_->SetVisible(visible);
+    host_.LoginLayerShown(visible);
 }
 
 bool LoginLayer::StartLogin() {
@@ -202,7 +211,7 @@ void LoginLayer::OnSucceeded() {
     s.LoadLastReadTime();
     // Not the rules of a user closing the layer: those forget an unkept
     // password, which the web site login and a relogin still need.
-    if (layer_) layer_->SetVisible(false);
+    SetLayerVisible(false);
     host_.Paint().SetFocus(nullptr);
     ShowSignedInUser(true);
     if (MainBusi* session = host_.Session()) session->DownloadAvatar();
@@ -238,6 +247,8 @@ void LoginLayer::OnFailed(int code) {
     if (layer_ && !layer_->IsVisible()) Show();
     if (code == 0) {
         host_.ShowBalloon(MainWindowHost::kOfflineText, L"网络异常", 3000, TrayIcon::BalloonIcon::Warning);
+        // The boxes keep what was typed, for the next try.
+        if (loginButton_) host_.ShowTipAtControl(loginButton_, kNetworkFailureTip, MainWindowHost::kErrorColour, false);
         return;
     }
     for (const Refusal& refusal : kRefusals) {

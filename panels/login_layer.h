@@ -48,6 +48,8 @@ public:
 
 private:
     void LookUpControls();
+    // The layer goes up or down; the post layer under it follows.
+    void SetLayerVisible(bool visible);
     // The boxes as the credential rules see them.
     CredentialBoxes Boxes() const;
     void SetBoxes(const CredentialBoxes& boxes);
@@ -77,6 +79,7 @@ private:
     ui::Control* loginCtrls_ = nullptr;
     ui::Control* loading_ = nullptr;
     ui::Control* closeButton_ = nullptr;
+    ui::Control* loginButton_ = nullptr;
     ui::Edit* editUsername_ = nullptr;
     ui::Edit* editPassword_ = nullptr;
     ui::Option* optionSavePsw_ = nullptr;

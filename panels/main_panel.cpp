@@ -150,6 +150,8 @@ void MainPanel::HideTip() {
 
 void MainPanel::ShowLoginLayer() { login_.Show(); }
 
+void MainPanel::LoginLayerShown(bool shown) { postBox_.OnLoginLayerShown(shown); }
+
 bool MainPanel::StartLogin(const std::wstring& userName, const std::wstring& password) {
     return login_.StartLogin(userName, password);
 }

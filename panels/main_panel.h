@@ -97,6 +97,7 @@ public:
     void ShowOfflinePage() override;
     void FocusBrowser() override;
     void ShowLoginLayer() override;
+    void LoginLayerShown(bool shown) override;
     bool StartLogin(const std::wstring& userName, const std::wstring& password) override;
     void Logout() override;
     void ExpandTitleArea() override;

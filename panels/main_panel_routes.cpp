@@ -30,7 +30,10 @@ void MainPanel::AddRoutes() {
     });
     m.Add(msg::kSlowMessagePolling, [this](WPARAM, LPARAM) { OnSlowMessagePolling(); });
     m.Add(msg::kShowPendingTip, [this](WPARAM, LPARAM) { OnPendingTip(); });
-    m.Add(msg::kPageOtherClick, [this](WPARAM, LPARAM) { HideTip(); });
+    m.Add(msg::kPageOtherClick, [this](WPARAM, LPARAM) {
+        HideTip();
+        postBox_.OnPagePress();
+    });
     m.Add(msg::kPageWebLogin, [this](WPARAM, LPARAM) { OnWebLoginRequest(); });
     m.Add(msg::kQuitForUpdate, [this](WPARAM, LPARAM) { Quit(); });
     // 2210 (a page's subscription button) asks for nothing; the side

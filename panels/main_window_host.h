@@ -70,6 +70,8 @@ public:
 
     // Signing in and out.
     virtual void ShowLoginLayer() = 0;
+    // The login layer has gone up or down over the post layer.
+    virtual void LoginLayerShown(bool shown) = 0;
     virtual bool StartLogin(const std::wstring& userName, const std::wstring& password) = 0;
     virtual void Logout() = 0;
 

@@ -1,6 +1,9 @@
 #include "panels/post_box.h"
 
+#include <windowsx.h>
+
 #include <utility>
+#include <vector>
 
 #include "api/main_busi.h"
 #include "api/open_url_syn_login.h"
@@ -19,6 +22,11 @@ const wchar_t kListHome[] = L"/rovavoda.php/rovavoda/sq";
 const wchar_t kMyInquiries[] = L"/rovavoda.php/rovavoda/sq/mysq";
 const wchar_t kSubscribed[] = L"/rovavoda.php/rovavoda/sq/my_sq_rss";
 constexpr int kMaxPostChars = 140;
+// Queued by the post box to itself, delivered once a focus change is done.
+const wchar_t kFocusSettled[] = L"postfocussettled";
+// The controls of the posting area that take the focus besides the box.
+const wchar_t* const kAreaStops[] = {L"BtnPost", L"OpZudedo", L"OpTuiguang", L"OpDijie", L"OpZutuan",
+                                     L"OpFang",  L"OpChe",    L"OpPiaowu",   L"OpQita"};
 
 // The result of a post; any code not listed is a success whose value, for
 // an inquiry, is the user's points total.
@@ -52,6 +60,13 @@ void PostBox::AddRoutes(RouteTable& routes) {
     m.Add(msg::kWebLoginDone, [this](WPARAM, LPARAM) { ReopenCurrentPage(); });
     m.Add(msg::kShowSubscribedList, [this](WPARAM, LPARAM) { OnShowSubscribedList(); });
     m.Add(msg::kPagePostNew, [this](WPARAM, LPARAM) { OnGoToPostBox(); });
+    // Before the framework's own handling of the press and the key.
+    m.Add(WM_LBUTTONDOWN, [this](WPARAM, LPARAM at) { OnPress(POINT{GET_X_LPARAM(at), GET_Y_LPARAM(at)}); });
+    // A press in a native child (the page, a box) is told to the window first.
+    m.Add(WM_PARENTNOTIFY, [this](WPARAM what, LPARAM at) {
+        if (LOWORD(what) == WM_LBUTTONDOWN) OnPress(POINT{GET_X_LPARAM(at), GET_Y_LPARAM(at)});
+    });
+    m.Add(WM_KEYDOWN, [this](WPARAM key, LPARAM) { OnKeyDown(key); });
 
     NotifyRoutes& n = routes.notifications;
     n.Add(L"click", L"BtnShowFull", [this](ui::Notification&) { SetTitleAreaFull(true); });
@@ -63,6 +78,10 @@ void PostBox::AddRoutes(RouteTable& routes) {
     n.Add(L"textchanged", L"PostEdit", [this](ui::Notification&) { OnTextChanged(); });
     n.Add(L"setfocus", L"PostEdit", [this](ui::Notification&) { OnFocus(true); });
     n.Add(L"killfocus", L"PostEdit", [this](ui::Notification&) { OnFocus(false); });
+    for (const wchar_t* stop : kAreaStops) {
+        n.Add(L"killfocus", stop, [this](ui::Notification&) { CheckFocusLater(); });
+    }
+    n.Add(kFocusSettled, L"PostEdit", [this](ui::Notification&) { OnFocusSettled(); });
     // A radio option going out sends nothing; these react to coming in.
     n.Add(L"selectchanged", L"OpAllListPage", [this](ui::Notification&) {
         if (host_.IsSelected(L"OpAllListPage")) OpenListHome();
@@ -100,6 +119,7 @@ void PostBox::Init() {
     postNotice_ = host_.Find(L"PostNotice");
     restWordCount_ = host_.Find<ui::Label>(L"RestWordCount");
     multiLayer_ = host_.Find(L"MultiLayerContainer");
+    postLayer_ = host_.Find(L"PostLayer");
     btnHideFull_ = host_.Find(L"BtnHideFull");
     focusAway_ = host_.Find(L"avatar");
     if (postEdit_) postEdit_->SetEventMask(ENM_CHANGE | ENM_REQUESTRESIZE);
@@ -119,19 +139,98 @@ void PostBox::OnFocus(bool gained) {
             host_.ShowLoginLayer();
             return;
         }
-        // Until the posting rules are accepted the box is not for writing;
-        // the rules window that takes the acceptance is not part of this build.
-        if (!Settings().postedFlag) return;
         if (postNotice_) postNotice_->SetVisible(false);
         ExpandPostOptions(true);
     } else {
         if (postNotice_ && postEdit_ && postEdit_->GetTextLength() == 0) postNotice_->SetVisible(true);
-        ExpandPostOptions(false);
+        CheckFocusLater();
     }
 }
 
+bool PostBox::InPostingArea(const ui::Control* control) const {
+    if (postLayer_ == nullptr) return control != nullptr && control == postEdit_;
+    for (; control != nullptr; control = control->GetParent()) {
+        if (control == postLayer_) return true;
+    }
+    return false;
+}
+
+void PostBox::CheckFocusLater() {
+    if (postEdit_) host_.Paint().SendNotify(postEdit_, kFocusSettled, 0, 0, true);
+}
+
+void PostBox::OnFocusSettled() {
+    ui::Control* focus = host_.Paint().GetFocus();
+    if (backToBox_ && focus == nullptr && postEdit_) {
+        backToBox_ = false;
+        postEdit_->SetFocus();
+        return;
+    }
+    backToBox_ = false;
+    if (!InPostingArea(focus)) ExpandPostOptions(false);
+}
+
+void PostBox::OnPress(POINT at) {
+    ui::PaintManager& paint = host_.Paint();
+    ui::Control* hit = paint.FindControl(at);
+    ui::Control* focus = paint.GetFocus();
+    backToBox_ = false;
+    if (!InPostingArea(hit)) {
+        // The framework keeps a drawn control's focus on a press on something
+        // that takes none; leaving the posting area is leaving it all the same.
+        if (InPostingArea(focus)) LeavePostingArea();
+        return;
+    }
+    // A press on a part of the area that takes no focus (a label, a gap)
+    // makes the framework drop the box's focus: the keys go back to the box.
+    if (focus == postEdit_ && (hit == nullptr || !hit->IsTabStop())) backToBox_ = true;
+}
+
+void PostBox::LeavePostingArea() {
+    host_.Paint().SetFocus(nullptr);
+    // The box's own window would keep the keys, and a later click into it
+    // would then not focus it again.
+    const HWND box = postEdit_ ? postEdit_->NativeHandle() : nullptr;
+    if (box != nullptr && ::GetFocus() == box) ::SetFocus(host_.Window());
+}
+
+void PostBox::OnKeyDown(WPARAM key) {
+    const int step = key == VK_RIGHT || key == VK_DOWN ? 1 : key == VK_LEFT || key == VK_UP ? -1 : 0;
+    auto* option = dynamic_cast<ui::Option*>(host_.Paint().GetFocus());
+    if (step == 0 || option == nullptr || option->GetGroup().empty() || !InPostingArea(option)) return;
+    auto* row = dynamic_cast<ui::Container*>(option->GetParent());
+    if (row == nullptr) return;
+    std::vector<ui::Option*> group;
+    size_t at = 0;
+    for (int i = 0; i < row->GetCount(); ++i) {
+        auto* o = dynamic_cast<ui::Option*>(row->GetItemAt(i));
+        if (o == nullptr || o->GetGroup() != option->GetGroup() || !o->IsVisible() || !o->IsEnabled()) continue;
+        if (o == option) at = group.size();
+        group.push_back(o);
+    }
+    const size_t n = group.size();
+    if (n < 2) return;
+    ui::Option* next = group[step > 0 ? (at + 1) % n : (at + n - 1) % n];
+    next->SetFocus();
+    next->Selected(true, true);
+}
+
 void PostBox::OnCaptionPress() {
-    if (postEdit_ && postEdit_->IsFocused()) host_.Paint().SetFocus(nullptr);
+    if (InPostingArea(host_.Paint().GetFocus())) LeavePostingArea();
+}
+
+void PostBox::OnPagePress() {
+    if (!InPostingArea(host_.Paint().GetFocus())) return;
+    // The page keeps the keyboard: the window clicked into had it.
+    const HWND had = ::GetFocus();
+    host_.FocusBrowser();
+    if (had != nullptr && ::IsWindow(had) && ::GetFocus() != had) ::SetFocus(had);
+}
+
+void PostBox::OnLoginLayerShown(bool shown) {
+    if (postLayer_ == nullptr) return;
+    if (shown) ExpandPostOptions(false);
+    postLayer_->SetVisible(!shown);
 }
 
 void PostBox::ExpandPostOptions(bool expand) {
@@ -160,7 +259,12 @@ void PostBox::OnPost() {
         host_.ShowLoginLayer();
         return;
     }
-    if (!Settings().postedFlag) return;  // the rules come first
+    if (!Settings().postedFlag) {
+        // The rules come first; the press is answered all the same.
+        const POINT at = TipPoint(10);
+        host_.ShowTip(L"请先阅读并同意发布规则后再发布", at.x, at.y, 0, MainWindowHost::kHintColour);
+        return;
+    }
     if (postEdit_ == nullptr || multiLayer_ == nullptr) return;
     const std::wstring text = postEdit_->GetText();
     const POINT at = TipPoint(10);
@@ -228,7 +332,13 @@ void PostBox::ShowMultiLayer(bool show) {
 void PostBox::OpenListHome(const wchar_t* query) {
     host_.OpenServicePage(MainWindowHost::ServicePage(kListHome) + query);
     ShowMultiLayer(true);
-    host_.FocusBrowser();
+    FocusPage();
+}
+
+void PostBox::FocusPage() {
+    // Pages also open by themselves (a web login done, the host back): they
+    // do not take the keyboard from someone writing a post.
+    if (!InPostingArea(host_.Paint().GetFocus())) host_.FocusBrowser();
 }
 
 bool PostBox::SignedInOrAsk(const wchar_t* tip) {
@@ -245,7 +355,7 @@ void PostBox::OpenMyInquiries() {
     if (!SignedInOrAsk(L"请登录后再查看您发布的询价")) return;
     host_.OpenServicePage(MainWindowHost::ServicePage(kMyInquiries));
     ShowMultiLayer(false);
-    host_.FocusBrowser();
+    FocusPage();
 }
 
 void PostBox::OpenSubscribedInquiries() {
@@ -253,7 +363,7 @@ void PostBox::OpenSubscribedInquiries() {
     host_.OpenServicePage(MainWindowHost::ServicePage(kSubscribed));
     if (SubscribeBusi* subscriptions = host_.Subscriptions()) subscriptions->ResetNewInquiryTotal();
     ShowMultiLayer(false);
-    host_.FocusBrowser();
+    FocusPage();
 }
 
 void PostBox::OpenSelectedPersonalPage() {
@@ -284,7 +394,12 @@ void PostBox::OnShowSubscribedList() {
 
 void PostBox::OnGoToPostBox() {
     SelectListHome();
-    if (postEdit_) postEdit_->SetFocus();
+    // Signed out the login layer comes instead; the box stays under it.
+    if (!Settings().signedIn) {
+        host_.ShowLoginLayer();
+        return;
+    }
+    if (postEdit_ && postEdit_->IsVisible()) postEdit_->SetFocus();
 }
 
 void PostBox::SelectListHome() {

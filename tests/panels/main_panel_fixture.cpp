@@ -113,6 +113,62 @@ void MainPanelTest::Click(const wchar_t* name) {
     PumpFor(60);
 }
 
+void MainPanelTest::ClickThrough(const wchar_t* name) {
+    ui::Control* c = Control(name);
+    ASSERT_NE(nullptr, c) << shell::WideToUtf8(name);
+    panel->GetPaintManager().UpdateLayout();
+    const RECT& rc = c->GetPos();
+    POINT pt{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    HWND target = ::ChildWindowFromPointEx(*panel, pt, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED | CWP_SKIPTRANSPARENT);
+    if (target == nullptr) target = *panel;
+    if (target != *panel) {
+        // The system tells the window of a press in a child before the child.
+        ::PostMessageW(*panel, WM_PARENTNOTIFY, WM_LBUTTONDOWN, MAKELPARAM(pt.x, pt.y));
+    }
+    ::MapWindowPoints(*panel, target, &pt, 1);
+    const LPARAM at = MAKELPARAM(pt.x, pt.y);
+    ::PostMessageW(target, WM_MOUSEMOVE, 0, at);
+    ::PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageW(target, WM_LBUTTONUP, 0, at);
+    PumpFor(60);
+}
+
+void MainPanelTest::CaptionPress(const wchar_t* name) {
+    ui::Control* c = Control(name);
+    ASSERT_NE(nullptr, c) << shell::WideToUtf8(name);
+    panel->GetPaintManager().UpdateLayout();
+    const RECT& rc = c->GetPos();
+    POINT pt{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    ::ClientToScreen(*panel, &pt);
+    const LPARAM at = MAKELPARAM(pt.x, pt.y);
+    ASSERT_EQ(HTCAPTION, ::SendMessageW(*panel, WM_NCHITTEST, 0, at)) << shell::WideToUtf8(name);
+    // The release ends the move that the press starts.
+    ::PostMessageW(*panel, WM_NCLBUTTONDOWN, HTCAPTION, at);
+    ::PostMessageW(*panel, WM_LBUTTONUP, 0, at);
+    PumpFor(60);
+}
+
+HWND MainPanelTest::KeyTarget() const {
+    ui::Control* focus = Focused();
+    HWND native = focus ? focus->NativeHandle() : nullptr;
+    return native ? native : static_cast<HWND>(*panel);
+}
+
+void MainPanelTest::TypeKeys(const std::wstring& text) {
+    for (wchar_t ch : text) {
+        ::PostMessageW(KeyTarget(), WM_CHAR, ch, 1);
+        PumpFor(10);
+    }
+    PumpFor(30);
+}
+
+void MainPanelTest::PressKey(WPARAM key) {
+    const HWND target = KeyTarget();
+    ::PostMessageW(target, WM_KEYDOWN, key, 1);
+    ::PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+    PumpFor(40);
+}
+
 void MainPanelTest::Type(const wchar_t* name, const std::wstring& text) {
     ui::Control* c = Control(name);
     ASSERT_NE(nullptr, c) << shell::WideToUtf8(name);

@@ -67,11 +67,23 @@ protected:
     ui::Control* Control(const wchar_t* name) const;
     // A real mouse click (press and release messages) at the control's centre.
     void Click(const wchar_t* name);
+    // The same click delivered where the system would deliver it: to a
+    // native child window shown at that point (the window hearing of it
+    // first), else to the window.
+    void ClickThrough(const wchar_t* name);
+    // A press on the control as part of the caption (a non-client press).
+    void CaptionPress(const wchar_t* name);
+    // Characters and a key, sent where the keyboard focus is: the focused
+    // control's native window, else the window.
+    void TypeKeys(const std::wstring& text);
+    void PressKey(WPARAM key);
+    ui::Control* Focused() const { return panel->GetPaintManager().GetFocus(); }
     void Type(const wchar_t* name, const std::wstring& text);
     bool SignIn(const wchar_t* user = L"demo", const wchar_t* password = L"demo123");
     size_t Received(const char* action);
     // The tip shown last, once it has been shown.
     bool WaitForTip(const std::wstring& text);
+    HWND KeyTarget() const;
 
     StandIn standin;
     std::unique_ptr<MainPanel> panel;

@@ -138,7 +138,9 @@ TEST_F(MainPanelTest, AnUnkeptPasswordStillSignsTheWebSiteIn) {
     EXPECT_EQ("zhang123", card["form"]["password"].asString());
 }
 
-TEST_F(MainPanelTest, TransportFailureShowsOnlyTheBalloon) {
+// The balloon is easy to miss: the login box says it too, in the error
+// colour, and the form is ready for another try.
+TEST_F(MainPanelTest, TransportFailureShowsTheBalloonAndATipAtTheLoginButton) {
     Open();
     Json::Value fault;
     fault["action"] = "login";
@@ -154,7 +156,20 @@ TEST_F(MainPanelTest, TransportFailureShowsOnlyTheBalloon) {
     EXPECT_FALSE(Settings().signedIn);
     EXPECT_EQ(L"网络异常", panel->Tray().LastBalloonTitle());
     EXPECT_EQ(L"连接已断开，请检查您的网络是否正常", panel->Tray().LastBalloonText());
+    ASSERT_TRUE(WaitForTip(L"网络异常，请检查网络后重试"));
+    EXPECT_EQ(1, panel->LastTip().type);
+    EXPECT_EQ(0xFFF00000u, panel->LastTip().colour);
+    const RECT& button = Control(L"BtnLogin")->GetPos();
+    POINT at{button.left + 21, button.bottom};
+    ::ClientToScreen(*panel, &at);
+    EXPECT_EQ(at.x, panel->LastTip().x);
+    EXPECT_EQ(at.y, panel->LastTip().y);
+    EXPECT_TRUE(Control(L"LoginLayer")->IsVisible());
+    EXPECT_FALSE(Control(L"LayoutLoginLoading")->IsVisible());
+    EXPECT_TRUE(Control(L"LayoutLoginCtrls")->IsVisible());
+    EXPECT_EQ(L"demo", Control(L"EditUsername")->GetText());
     EXPECT_EQ(L"demo123", Control(L"EditPassword")->GetText());
+    EXPECT_EQ(1u, Received("login"));
 }
 
 TEST_F(MainPanelTest, LoginGuards) {
