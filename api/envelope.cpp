@@ -1,11 +1,12 @@
 #include "api/envelope.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 
 #include "api/program_version.h"
 #include "api/server_clock.h"
-#include "api/text_cipher.h"
+#include "shell/text_cipher.h"
 #include "api/unescape.h"
 #include "shell/service_config.h"
 #include "shell/text.h"
@@ -20,6 +21,13 @@
 
 namespace api {
 
+namespace {
+DWORD g_timeLimit = kDefaultRequestTimeLimitMs;
+}
+
+DWORD RequestTimeLimit() { return g_timeLimit; }
+void SetRequestTimeLimit(DWORD ms) { g_timeLimit = ms != 0 ? ms : kDefaultRequestTimeLimitMs; }
+
 std::wstring ApiBaseUrl() { return Service().ServiceOrigin() + L"/rovavoda.php/rovavoda/api/"; }
 
 std::wstring ApiUrl(const char* action) {
@@ -31,31 +39,73 @@ std::string UidText(uint32_t uid) { return shell::Format("%u", uid); }
 std::string IntText(int value) { return shell::Format("%d", value); }
 std::string VersionText() { return shell::WideToAnsi(ProgramVersion().text); }
 
-std::string SerializeDocument(const Json::Value& document) {
-    Json::StyledWriter writer;
-    return writer.write(document);
+namespace {
+
+bool IsFlatTextObject(const Json::Value& document) {
+    if (!document.isObject()) return false;
+    for (const auto& name : document.getMemberNames()) {
+        if (!document[name].isString()) return false;
+    }
+    return true;
 }
 
-std::string SignedForm(const Json::Value& document) {
+// A string member quoted by the library: read as UTF-8 with every
+// character past ASCII escaped, or byte for byte, escaping only what JSON
+// must (quote, backslash, control characters).
+std::string QuotedText(const Json::Value& text, bool bytes) {
+    if (!bytes) {
+        std::string quoted = Json::StyledWriter().write(text);
+        if (!quoted.empty() && quoted.back() == '\n') quoted.pop_back();
+        return quoted;
+    }
+    Json::StreamWriterBuilder builder;
+    builder["emitUTF8"] = true;
+    builder["indentation"] = "";
+    return Json::writeString(builder, text);
+}
+
+}  // namespace
+
+std::string SerializeDocument(const Json::Value& document, const AnsiMembers& ansi) {
+    if (ansi.empty() || !IsFlatTextObject(document)) return Json::StyledWriter().write(document);
+    // The library's indented layout, line for line, with the ANSI members'
+    // bytes written as they are: read as UTF-8 they would turn into
+    // escapes of characters the member never held. A trail byte 0x5C is
+    // escaped like any backslash, and read back as itself.
+    const Json::Value::Members names = document.getMemberNames();
+    if (names.empty()) return "{}\n";
+    std::string out = "{\n";
+    for (size_t i = 0; i < names.size(); ++i) {
+        const bool bytes = std::find(ansi.begin(), ansi.end(), names[i]) != ansi.end();
+        out += "   " + Json::valueToQuotedString(names[i].c_str()) + " : " + QuotedText(document[names[i]], bytes);
+        out += i + 1 < names.size() ? ",\n" : "\n";
+    }
+    out += "}\n";
+    return out;
+}
+
+std::string SignedForm(const Json::Value& document, const AnsiMembers& ansi) {
     std::string body = "sign=";
-    body += EncryptText(SerializeDocument(document));
+    body += EncryptText(SerializeDocument(document, ansi));
     body += shell::Format("&ver=%s", VersionText().c_str());
     return body;
 }
 
-HttpRequestHeader ApiRequest(const char* action, const Json::Value& document) {
-    HttpRequestHeader header(1, Service().port);
+HttpRequestHeader ApiRequest(const char* action, const Json::Value& document, const AnsiMembers& ansi) {
+    HttpRequestHeader header(HttpRequestHeader::kPost, Service().port);
     header.url = ApiUrl(action);
     header.extraHeaders = L"Content-Type: application/x-www-form-urlencoded\r\n";
-    header.body = SignedForm(document);
+    header.body = SignedForm(document, ansi);
     header.maxBody = kMaxReplyBytes;
+    header.timeout = RequestTimeLimit();
     return header;
 }
 
 HttpRequestHeader GetTimeRequest() {
-    HttpRequestHeader header(0, Service().port);
+    HttpRequestHeader header(HttpRequestHeader::kGet, Service().port);
     header.url = ApiUrl("get_time");
     header.maxBody = kMaxReplyBytes;
+    header.timeout = RequestTimeLimit();
     return header;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "net/http_request.h"
 
@@ -13,6 +14,12 @@ namespace api {
 
 // No API reply is anywhere near this; a longer one is treated as failed.
 constexpr uint32_t kMaxReplyBytes = 4u * 1024 * 1024;
+
+// How long a request to the service may take before it counts as failed;
+// settable so tests can wait less (0 restores the default).
+constexpr DWORD kDefaultRequestTimeLimitMs = 30000;
+DWORD RequestTimeLimit();
+void SetRequestTimeLimit(DWORD ms);
 
 std::wstring ApiBaseUrl();
 std::wstring ApiUrl(const char* action);
@@ -23,13 +30,18 @@ std::string UidText(uint32_t uid);     // decimal, unsigned
 std::string IntText(int value);        // decimal
 std::string VersionText();             // ProgramVersion in the ANSI code page
 
+// Names of members whose text is in the ANSI code page. The service reads
+// the document byte by byte, so these go out as their own bytes; all other
+// members are UTF-8 (what the user typed) or plain ASCII.
+using AnsiMembers = std::vector<std::string>;
+
 // The document in the library's indented form, members in key order.
-std::string SerializeDocument(const Json::Value& document);
+std::string SerializeDocument(const Json::Value& document, const AnsiMembers& ansi = {});
 // "sign=<HEX>&ver=<a.b.c.d>": the API form body and the sign-on query.
-std::string SignedForm(const Json::Value& document);
+std::string SignedForm(const Json::Value& document, const AnsiMembers& ansi = {});
 
 // A POST of the document to the action, ready for StartRequest.
-HttpRequestHeader ApiRequest(const char* action, const Json::Value& document);
+HttpRequestHeader ApiRequest(const char* action, const Json::Value& document, const AnsiMembers& ansi = {});
 // "get_time" alone is a plain GET.
 HttpRequestHeader GetTimeRequest();
 

@@ -1,5 +1,6 @@
 // Signs the user in: one "login" request, the profile stored in the
-// settings, the outcome posted to the owner window as message 2068.
+// settings, the outcome posted to the owner window as message 2068 (one
+// for every login, whatever becomes of it).
 #pragma once
 
 #include <windows.h>
@@ -16,9 +17,12 @@ public:
 
 protected:
     void OnRequestFinished(FCHttpRequest& request) override;
+    void OnRequestTimeout(FCHttpRequest& request) override;
 
 private:
-    void ReadLoginReply(const std::string& body);
+    // True for a profile with a user; otherwise `code` keeps 0 or takes the
+    // service's negative error code.
+    bool ReadLoginReply(const std::string& body, LPARAM& code);
 
     HWND owner_;
     int loginId_ = -1;

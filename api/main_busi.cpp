@@ -37,6 +37,10 @@ std::string FormEncode(const std::wstring& text) {
     return out;
 }
 
+bool IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
 }  // namespace
 
 void MainBusi::SyncServerTime() {
@@ -50,9 +54,10 @@ std::string MainBusi::AvatarPath(uint32_t uid) {
 }
 
 void MainBusi::DownloadAvatar() {
-    HttpRequestHeader h(0, Service().port);
+    HttpRequestHeader h(HttpRequestHeader::kGet, Service().port);
     h.url = Service().WebOrigin() + shell::AnsiToWide(AvatarPath(Settings().uid));
     h.maxBody = kMaxAvatarBytes;
+    h.timeout = api::RequestTimeLimit();
     avatarId_ = StartRequest(h);
 }
 
@@ -75,11 +80,12 @@ void MainBusi::CancelWebLogin() {
 }
 
 void MainBusi::SendWebLogin() {
-    HttpRequestHeader h(1, Service().port);
+    HttpRequestHeader h(HttpRequestHeader::kPost, Service().port);
     h.url = Service().WebOrigin() + L"/login/cardpage/dologin";
     h.extraHeaders = L"Content-Type: application/x-www-form-urlencoded\r\nConnection:Keep-Alive";
     h.body = WebLoginForm(Settings().userName, Settings().password);
     h.maxBody = api::kMaxReplyBytes;
+    h.timeout = api::RequestTimeLimit();
     webLoginId_ = StartRequest(h);
 }
 
@@ -137,13 +143,14 @@ Json::Value MainBusi::LoginLogDocument(const char* action) {
 }
 
 int MainBusi::StartLoginLog(const char* action) {
-    return StartRequest(api::ApiRequest("login_log", LoginLogDocument(action)));
+    return StartRequest(api::ApiRequest("login_log", LoginLogDocument(action), {"pccode"}));
 }
 
 bool MainBusi::SendLoginLogNow(const char* action) {
     std::wstring reply;
-    return PostFormSync(api::ApiUrl("login_log"), shell::AnsiToWide(api::SignedForm(LoginLogDocument(action))),
-                        &reply, Service().port);
+    return PostFormSync(api::ApiUrl("login_log"),
+                        shell::AnsiToWide(api::SignedForm(LoginLogDocument(action), {"pccode"})), &reply,
+                        Service().port);
 }
 
 void MainBusi::ReportStartup() { startupLogId_ = StartLoginLog("startup"); }
@@ -152,14 +159,26 @@ void MainBusi::ReportLogin() { loginLogId_ = StartLoginLog("login"); }
 bool MainBusi::ReportLogout() { return SendLoginLogNow("logout"); }
 bool MainBusi::ReportExit() { return SendLoginLogNow("exit"); }
 
+void MainBusi::OnRequestFailed(int id) {
+    // Without the clock nothing else starts (the automatic login waits for
+    // it); without the web login the pages show signed out.
+    if (id == webLoginId_) Schedule(webLoginRetry_);
+    if (id == timeId_) Schedule(timeRetry_);
+}
+
+void MainBusi::OnRequestTimeout(FCHttpRequest& request) { OnRequestFailed(request.Id()); }
+
 void MainBusi::OnRequestFinished(FCHttpRequest& request) {
     const int id = request.Id();
     std::string body;
+    if (id == webLoginId_ && IsRedirect(request.StatusCode()) && api::IsBodyComplete(request)) {
+        // The site answered the form with a redirect, its cookie with it.
+        webLoginRetry_.delay = webLoginRetry_.first;
+        ::PostMessageW(owner_, msg::kWebLoginDone, 0, 0);
+        return;
+    }
     if (!api::TakeAcceptedBody(request, body)) {
-        // Without the clock nothing else starts (the automatic login waits
-        // for it); without the web login the pages show signed out.
-        if (id == webLoginId_) Schedule(webLoginRetry_);
-        if (id == timeId_) Schedule(timeRetry_);
+        OnRequestFailed(id);
         return;
     }
     if (id == timeId_) {
@@ -179,12 +198,14 @@ void MainBusi::OnRequestFinished(FCHttpRequest& request) {
 void MainBusi::ReadTimeReply(const std::string& body) {
     api::Reply reply;
     std::string t;
-    if (!api::ReadReply(body, false, reply) || !reply.Usable() || !api::FirstString(reply.data, t)) {
+    // A reply that is no clock counts as a failed request: everything that
+    // waits for the clock would otherwise start on a wrong one.
+    if (!api::ReadReply(body, false, reply) || !reply.Usable() || !api::FirstString(reply.data, t) ||
+        !SetServerTime(shell::ReadDecimal64(t))) {
         Schedule(timeRetry_);
         return;
     }
     timeRetry_.delay = timeRetry_.first;
-    SetServerTime(shell::ReadDecimal64(t));
     ::PostMessageW(owner_, msg::kServerTimeSet, 0, 0);
 }
 
@@ -200,8 +221,9 @@ void MainBusi::ReadCountsReply(const std::string& body) {
     if (!api::ReadReply(body, false, reply) || !reply.Usable()) return;
     AppSettings& s = Settings();
     std::string text;
-    if (api::StringMember(reply.data, "total", text)) s.totalPosts = shell::ReadDecimal(text);
-    if (api::StringMember(reply.data, "today", text)) s.todayPosts = shell::ReadDecimal(text);
+    // Counts are never below zero, whatever the service says.
+    if (api::StringMember(reply.data, "total", text)) s.totalPosts = std::max(0, shell::ReadDecimal(text));
+    if (api::StringMember(reply.data, "today", text)) s.todayPosts = std::max(0, shell::ReadDecimal(text));
     ::PostMessageW(owner_, msg::kPostCountsStored, 0, 0);
 }
 

@@ -45,6 +45,7 @@ public:
 
 protected:
     void OnRequestFinished(FCHttpRequest& request) override;
+    void OnRequestTimeout(FCHttpRequest& request) override;
     void OnServiceTimer(UINT_PTR id) override;
 
 private:
@@ -61,6 +62,7 @@ private:
     static constexpr UINT_PTR kTimeRetryTimer = 2;
     void Schedule(Retry& retry);
     void Cancel(Retry& retry);
+    void OnRequestFailed(int id);
     static Json::Value LoginLogDocument(const char* action);
     int StartLoginLog(const char* action);
     bool SendLoginLogNow(const char* action);

@@ -1,7 +1,7 @@
 #include "api/open_url_syn_login.h"
 
 #include "api/envelope.h"
-#include "api/md5.h"
+#include "shell/md5.h"
 #include "api/pc_code.h"
 #include "net/shell_open.h"
 #include "shell/app_settings.h"
@@ -18,7 +18,7 @@ void OpenUrlSynLogin::RequestToken() {
     doc["time"] = api::TimeText();
     doc["uid"] = api::UidText(Settings().uid);
     doc["pccode"] = shell::WideToAnsi(GetPcCode());
-    tokenId_ = StartRequest(api::ApiRequest("get_token", doc));
+    tokenId_ = StartRequest(api::ApiRequest("get_token", doc, {"pccode"}));
 }
 
 void OpenUrlSynLogin::OnRequestFinished(FCHttpRequest& request) {
@@ -42,7 +42,7 @@ std::wstring OpenUrlSynLogin::SignOnAddress(const std::wstring& page) const {
     doc["uid"] = uid;
     doc["pccode"] = pccode;
     doc["defaulturl"] = shell::WideToAnsi(page);
-    return Service().WebOrigin() + L"/alogin?" + shell::AnsiToWide(api::SignedForm(doc));
+    return Service().WebOrigin() + L"/alogin?" + shell::AnsiToWide(api::SignedForm(doc, {"pccode", "defaulturl"}));
 }
 
 bool OpenUrlSynLogin::OpenUrl(const std::wstring& page) {

@@ -4,9 +4,9 @@
 #include <windows.h>
 #include <iphlpapi.h>
 
-#include <cstdio>
 #include <vector>
 
+#include "shell/diagnostic.h"
 #include "shell/system_api.h"
 #include "shell/text.h"
 
@@ -22,7 +22,7 @@ std::wstring GetPcCode() {
         err = shell::AdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()), &size);
     }
     if (err != ERROR_SUCCESS) {
-        std::printf("GetAdaptersInfo failed. err=%lu\n", err);
+        shell::DiagnosticError(L"GetAdaptersInfo", err);
         return {};
     }
     const auto* first = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data());

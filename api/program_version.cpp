@@ -2,9 +2,10 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <vector>
 
+#include "shell/diagnostic.h"
+#include "shell/module_path.h"
 #include "shell/text.h"
 
 VersionInfo VersionInfo::Parse(const std::wstring& text, bool collapseDots) {
@@ -33,19 +34,19 @@ VersionInfo VersionInfo::FromFile(const std::wstring& path) {
     DWORD ignored = 0;
     DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) {
-        std::printf("Error in GetFileVersionInfoSize: %lu\n", ::GetLastError());
+        shell::DiagnosticError(L"GetFileVersionInfoSize", ::GetLastError());
         return v;
     }
     std::vector<BYTE> data(size);
     if (!::GetFileVersionInfoW(path.c_str(), 0, size, data.data())) {
-        std::printf("Error in GetFileVersionInfo: %lu\n", ::GetLastError());
+        shell::DiagnosticError(L"GetFileVersionInfo", ::GetLastError());
         return v;
     }
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
     if (!::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || info == nullptr ||
         length < sizeof(VS_FIXEDFILEINFO)) {
-        std::printf("Error in VerQueryValue: %lu\n", ::GetLastError());
+        shell::DiagnosticError(L"VerQueryValue", ::GetLastError());
         return v;
     }
     v.ms = info->dwFileVersionMS;
@@ -56,9 +57,8 @@ VersionInfo VersionInfo::FromFile(const std::wstring& path) {
 
 const VersionInfo& ProgramVersion() {
     static const VersionInfo version = [] {
-        wchar_t path[MAX_PATH * 4] = {};
-        DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-        return n == 0 ? VersionInfo() : VersionInfo::FromFile(path);
+        const std::wstring path = shell::ModulePath();
+        return path.empty() ? VersionInfo() : VersionInfo::FromFile(path);
     }();
     return version;
 }

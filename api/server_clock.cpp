@@ -20,9 +20,15 @@ int64_t ServerNow() {
     return s.serverTimeAtSync + (LocalNow() - s.localTimeAtSync);
 }
 
-void SetServerTime(int64_t serverTime) {
+bool IsPlausibleServerTime(int64_t serverTime) {
+    return serverTime >= kEarliestServerTime && serverTime <= kLatestServerTime;
+}
+
+bool SetServerTime(int64_t serverTime) {
+    if (!IsPlausibleServerTime(serverTime)) return false;
     AppSettings& s = Settings();
     s.serverTimeAtSync = serverTime;
     s.localTimeAtSync = LocalNow();
     if (s.lastReadTime == 0) s.lastReadTime = serverTime;
+    return true;
 }

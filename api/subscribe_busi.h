@@ -7,6 +7,9 @@
 
 #include <json/json.h>
 
+#include <cstdint>
+
+#include "api/envelope.h"
 #include "net/periodic_worker.h"
 #include "net/request_manager.h"
 
@@ -23,6 +26,7 @@ public:
     void StopPolling();
     void RequestProvinceList();
     void SendProvinceList();
+    // Does nothing while the previous poll is still out.
     void RequestNewInquiryCount();
 
     int NewInquiryTotal() const { return newInquiries_; }
@@ -35,9 +39,10 @@ public:
 
 protected:
     void OnRequestFinished(FCHttpRequest& request) override;
+    void OnRequestTimeout(FCHttpRequest& request) override;
 
 private:
-    int Start(const char* action, Json::Value doc);
+    int Start(const char* action, const Json::Value& doc, const api::AnsiMembers& ansi = {});
 
     HWND owner_;
     PeriodicWorker poller_;
@@ -45,5 +50,8 @@ private:
     int sendListId_ = -1;
     int getListId_ = -1;
     int countId_ = -1;
+    bool countInFlight_ = false;
+    int64_t countFrom_ = 0;   // the last-read time the poll in flight asked from
+    int64_t countUntil_ = 0;  // and its "time", up to which it asked
     int newInquiries_ = 0;
 };

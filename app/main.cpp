@@ -8,6 +8,7 @@
 
 #include "panels/main_panel.h"
 #include "shell/app_settings.h"
+#include "shell/resource_ids.h"
 #include "shell/unique_handle.h"
 #include "ui/paint_manager.h"
 #include "update/check_update.h"
@@ -15,7 +16,6 @@
 namespace {
 
 const wchar_t kMutexName[] = L"TAVO_ZUDEDO_APP_RUNNING";
-constexpr UINT kAppIcon = 107;
 
 // A second start raises the first instance's window and ends.
 void RaiseFirstInstance() {
@@ -59,7 +59,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             panel->ShowWindow(true, true);
             ::SetWindowPos(*panel, Settings().mainPanelTopmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                            SWP_NOMOVE | SWP_NOSIZE);
-            panel->SetIcon(kAppIcon);
+            panel->SetIcon(IDI_APP);
             ui::PaintManager::MessageLoop();
         }
         if (SUCCEEDED(ole)) ::OleUninitialize();

@@ -4,17 +4,36 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                         _WIN32_WINNT=0x0601 WINVER=0x0601)
 
 if(MINGW)
-  add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
   # Static C and C++ runtime: the programs need no DLL beyond Windows' own.
   add_link_options(-static -static-libgcc -static-libstdc++
                    # ASLR with high-entropy addresses (keeps the relocation
                    # section) and DEP.
                    -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat)
 elseif(MSVC)
-  add_compile_options(/W4 /utf-8)
+  add_compile_options(/utf-8)
   add_link_options(/DYNAMICBASE /HIGHENTROPYVA /NXCOMPAT)
   set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 endif()
+
+# zudedo_warnings(<target>): the warning flags of every target of ours (the
+# libraries from the dependency cache are built without them); errors with
+# ZUDEDO_WERROR.
+function(zudedo_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${ZUDEDO_WERROR}>:/WX>)
+  else()
+    target_compile_options(${target} PRIVATE
+      -Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers
+      $<$<BOOL:${ZUDEDO_WERROR}>:-Werror>)
+  endif()
+endfunction()
+
+# zudedo_library(<target>): one folder's library; its files include each
+# other from the source root ("shell/text.h").
+function(zudedo_library target)
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  zudedo_warnings(${target})
+endfunction()
 
 # Version resource compiled from the project version.
 set(ZUDEDO_VERSION_COMMA

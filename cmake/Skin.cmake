@@ -1,7 +1,7 @@
 # The skin archive and the application manifest as resources of a program.
 #
 # zudedo_ui_resources(<target>): links the packed skin/ folder as resource
-# "ZIPRES" 131 and app/zudedo.manifest as the manifest (RT_MANIFEST 1).
+# "ZIPRES" IDR_SKIN_ARCHIVE (shell/resource_ids.h) and app/zudedo.manifest as the manifest (RT_MANIFEST 1).
 
 find_package(Python3 COMPONENTS Interpreter REQUIRED)
 
@@ -24,11 +24,12 @@ function(zudedo_ui_resources target)
   set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_skin.rc")
   file(GENERATE OUTPUT "${rc}" CONTENT
 "// Generated: the packed skin and the application manifest.
-131 ZIPRES \"${ZUDEDO_SKIN_ZIP}\"
+#include \"${PROJECT_SOURCE_DIR}/shell/resource_ids.h\"
+IDR_SKIN_ARCHIVE ZIPRES \"${ZUDEDO_SKIN_ZIP}\"
 1 24 \"${ZUDEDO_MANIFEST}\"
 ")
   target_sources(${target} PRIVATE "${rc}")
   set_source_files_properties("${rc}" TARGET_DIRECTORY ${target} PROPERTIES
-    OBJECT_DEPENDS "${ZUDEDO_SKIN_ZIP};${ZUDEDO_MANIFEST}")
+    OBJECT_DEPENDS "${ZUDEDO_SKIN_ZIP};${ZUDEDO_MANIFEST};${PROJECT_SOURCE_DIR}/shell/resource_ids.h")
   add_dependencies(${target} zudedo_skin)
 endfunction()

@@ -105,6 +105,16 @@ void FCHttpRequest::OpenAndSend() {
         request_.reset(::HttpOpenRequestW(connection_.get(), header_.VerbText(), path_.c_str(), nullptr, nullptr,
                                           nullptr, flags, 0));
     }
+    if (request_ && header_.timeout != 0) {
+        // On the request handle: Wine takes no notice of them on the session.
+        // The worker then gives up by itself, even where closing the handle
+        // does not wake it.
+        DWORD limit = header_.timeout;
+        for (DWORD option :
+             {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+            ::InternetSetOptionW(request_.get(), option, &limit, sizeof(limit));
+        }
+    }
     auto* start = new ThreadStart{shared_from_this(), request_.get()};
     uintptr_t thread = _beginthreadex(nullptr, 0, &FCHttpRequest::SendAndReadThread, start, 0, nullptr);
     if (thread == 0) {

@@ -21,12 +21,12 @@ HttpRequestHeader::HttpRequestHeader(int verb_, uint16_t port_)
 
 const wchar_t* HttpRequestHeader::VerbText() const {
     switch (verb) {
-        case 1:
-        case 2:
-            return L"POST";
-        case 3:
-            return L"DELETE";
+        case kPost:
+        case 2:  // the second POST code
+            return http::kPost;
+        case kDelete:
+            return http::kDelete;
         default:
-            return L"GET";
+            return http::kGet;
     }
 }

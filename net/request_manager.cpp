@@ -6,7 +6,6 @@
 namespace {
 
 const wchar_t kEventWindowClass[] = L"vududud_http_event_wnd";
-LONG g_abandoned = 0;
 
 HINSTANCE ModuleInstance() { return ::GetModuleHandleW(nullptr); }
 
@@ -55,15 +54,9 @@ FCHttpRequestManager::~FCHttpRequestManager() {
         DWORD count = static_cast<DWORD>(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, threads.size() - first));
         ::WaitForMultipleObjects(count, threads.data() + first, TRUE, left);
     }
-    for (auto* list : {&running_, &closing_}) {
-        for (auto& request : *list) {
-            if (!request->IsIdle()) ::InterlockedIncrement(&g_abandoned);
-        }
-        list->clear();
-    }
+    running_.clear();
+    closing_.clear();
 }
-
-LONG FCHttpRequestManager::AbandonedWorkers() { return ::InterlockedCompareExchange(&g_abandoned, 0, 0); }
 
 int FCHttpRequestManager::StartRequest(const HttpRequestHeader& header) {
     ::SetTimer(eventWindow_, kHousekeepingTimer, kHousekeepingPeriod, nullptr);

@@ -30,8 +30,6 @@ public:
     HWND EventWindow() const { return eventWindow_; }
     size_t RunningCount() const { return running_.size(); }
     size_t ClosingCount() const { return closing_.size(); }
-    // Worker threads still running after the last shutdown wait, process-wide.
-    static LONG AbandonedWorkers();
 
 protected:
     // Timers of the subclass on the event window: ids 1 to 29 are theirs.

@@ -2,17 +2,13 @@
 
 #include <exdisp.h>
 
+#include "shell/module_path.h"
+#include "shell/resource_ids.h"
 #include "shell/text.h"
 #include "ui/browser.h"
 
-namespace {
-constexpr int kOfflinePage = 132;
-}
-
 std::wstring BrowserPageNavigator::OfflinePageAddress() {
-    wchar_t exe[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    return shell::FormatW(L"res://%s/%d", exe, kOfflinePage);
+    return shell::FormatW(L"res://%s/%d", shell::ModulePath().c_str(), IDR_OFFLINE_HTML);
 }
 
 void BrowserPageNavigator::OpenPage(const std::wstring& address) {

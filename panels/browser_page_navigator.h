@@ -12,7 +12,7 @@ public:
     explicit BrowserPageNavigator(ui::BrowserControl* browser) : browser_(browser) {}
 
     void OpenPage(const std::wstring& address) override;
-    // The page built into the program (resource 132).
+    // The page built into the program (resource IDR_OFFLINE_HTML).
     void ShowOfflinePage() override;
     void ReloadPage() override;
 

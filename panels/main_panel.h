@@ -1,8 +1,9 @@
-// The client's main window and hub: owns the services and the reachability
-// monitor, receives their outcomes as messages, hosts the login layer, the
-// post box and the embedded browser, and lives in the notification area.
-// Its code is in three modules: frame and login, posting and pages, tray,
-// menus and timers.
+// The client's main window and hub: owns the services, receives their
+// outcomes as messages, hosts the embedded browser and the tip banner, and
+// lives in the notification area. Its parts (the login layer, the post box
+// with the pages, the tray icon with the menus, the connection watch and
+// the side windows) know it only as MainWindowHost; it owns them and routes
+// messages, timers and control notifications to them through tables.
 #pragma once
 
 #include <windows.h>
@@ -12,9 +13,17 @@
 
 #include "net/reachability.h"
 #include "panels/browser_navigator.h"
+#include "panels/connection_watch.h"
+#include "panels/login_layer.h"
+#include "panels/main_window_host.h"
+#include "panels/post_box.h"
+#include "panels/route_table.h"
+#include "panels/side_windows.h"
 #include "panels/tray_icon.h"
-#include "shell/saved_password.h"
+#include "panels/tray_menus.h"
+#include "ui/notice_banner.h"
 #include "ui/skin_window.h"
+#include "ui/window_ref.h"
 
 class LoginBusi;
 class MainBusi;
@@ -22,27 +31,12 @@ class MsgCenterBusi;
 class SubscribeBusi;
 
 namespace ui {
-class Control;
-class Label;
-class Option;
-class Edit;
-class RichEdit;
 class NoticeBanner;
-class UIMenu;
-}  // namespace ui
+}
 
-class MainPanel : public ui::SkinWindow {
+class MainPanel : public ui::SkinWindow, public MainWindowHost {
 public:
-    // Timer ids and their periods; tests shorten the periods.
-    enum Timer : UINT_PTR {
-        kCountsTimer = 101,
-        kWebLoginTimer = 102,
-        kMessagesTimer = 103,
-        kSlowMessagesTimer = 104,
-        kTokenTimer = 105,
-        kNoticeCheckTimer = 106,
-        kAddTrayIconTimer = 110,
-    };
+    // The periods of the timers; tests shorten them.
     struct Periods {
         UINT counts = 300000;
         UINT webLogin = 1200000;
@@ -62,7 +56,7 @@ public:
     };
 
     static constexpr wchar_t kTitle[] = L"云帆商务台";
-    static constexpr DWORD kStyle = 0x10CF0000;
+    static constexpr DWORD kStyle = WS_VISIBLE | WS_OVERLAPPEDWINDOW;
 
     MainPanel();
     ~MainPanel() override;
@@ -78,136 +72,79 @@ public:
     void Notify(ui::Notification& msg) override;
     LRESULT MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
-    // Frame and login.
-    void ShowTip(const std::wstring& text, int x, int y, int type, const std::wstring& colour);
-    void ShowTipAtControl(ui::Control* control, const std::wstring& text, const std::wstring& colour, bool focus);
-    void ShowLoginLayer();
-    void HideLoginLayer();
-    bool StartLogin();
-    bool StartLogin(const std::wstring& userName, const std::wstring& password);
-    void Logout();
-    void OpenServicePage(const std::wstring& address);
-
-    // Tray, menus and timers.
-    void ShowMainWindow();
-    void HideAllWindows();
-    void Quit();
+    // MainWindowHost
+    HWND Window() const override { return hwnd_; }
+    ui::PaintManager& Paint() override { return pm_; }
+    void ShowTip(const std::wstring& text, int x, int y, int type, const std::wstring& colour) override;
     bool ShowBalloon(const std::wstring& text, const std::wstring& title, UINT timeoutMs,
-                     TrayIcon::BalloonIcon icon);
-    void SetTrayIcon(UINT iconResource);
+                     TrayIcon::BalloonIcon icon) override;
+    void SetTrayIcon(UINT iconResource) override;
+    LoginBusi* Logins() override { return loginBusi_.get(); }
+    MainBusi* Session() override { return mainBusi_.get(); }
+    SubscribeBusi* Subscriptions() override { return subscribeBusi_.get(); }
+    MsgCenterBusi* MessageCentre() override { return msgCenterBusi_.get(); }
+    void StartTimer(Timer id) override;
+    void StopTimer(Timer id) override;
+    int Reachability() const override { return connection_.State(); }
+    void OpenServicePage(const std::wstring& address) override;
+    void ShowOfflinePage() override;
+    void FocusBrowser() override;
+    void ShowLoginLayer() override;
+    bool StartLogin(const std::wstring& userName, const std::wstring& password) override;
+    void Logout() override;
+    void ExpandTitleArea() override;
+    void OpenListHome() override;
+    void SelectListHome() override;
+    void OpenSelectedPersonalPage() override;
+    void ShowMainWindow() override;
+    void HideAllWindows() override;
+    void Quit() override;
 
     // Seams and state for tests and tools.
     void SetPeriods(const Periods& periods) { periods_ = periods; }
     void SetNavigator(std::unique_ptr<BrowserNavigator> navigator);
-    int Reachability() const { return reachability_; }
-    bool ReloginPending() const { return reloginPending_; }
-    const TrayIcon& Tray() const { return tray_; }
+    bool ReloginPending() const { return connection_.ReloginPending(); }
+    const TrayIcon& Tray() const { return trayMenus_.Icon(); }
     const Tip& LastTip() const { return lastTip_; }
-    ui::NoticeBanner* Banner() const { return banner_; }
-    MainBusi* Session() const { return mainBusi_.get(); }
-    SubscribeBusi* Subscriptions() const { return subscribeBusi_.get(); }
-    MsgCenterBusi* MessageCentre() const { return msgCenterBusi_.get(); }
-    ReachabilityMonitor* Monitor() const { return monitor_.get(); }
-    // The credential boxes as the credential rules see them.
-    CredentialBoxes Boxes() const;
-
-    static std::wstring ServicePage(const wchar_t* path);
-    static std::wstring WebPage(const wchar_t* path);
+    // Routes refused because a part claimed a message, timer or
+    // notification another had already claimed.
+    int RouteClashes() const { return routes_.Refused() + timers_.Refused() + filters_.Refused(); }
 
 private:
-    // Frame and login.
     void PlaceWindow();
-    void LookUpControls();
-    void FillLoginLayer();
-    void OnLoginButton();
-    void OnLoginResult(WPARAM ok, LPARAM code);
-    void OnLoginSucceeded();
-    void OnLoginFailed(int code);
+    UINT PeriodOf(Timer id) const;
     void OnServerTimeKnown();
-    void OnAvatarSaved();
-    void OnPendingTip();
-    void OnWebLoginRequest();
-    void OnLoginBoxFocus(ui::Control* box, bool gained);
-    void ShowCapsLockTip();
-    void ExpandTitleArea();
-    void SetBoxes(const CredentialBoxes& boxes);
-    POINT ClientToScreenPoint(int x, int y) const;
-
-    // Posting and pages.
-    void OnPostTextChanged();
-    void OnPostFocus(bool gained);
-    void ExpandPostOptions(bool expand);
-    void OnPostTypeChanged();
-    void OnPost();
-    void OnPostResult(int code);
-    void OpenListHome(const wchar_t* query = L"");
-    // True when signed in; otherwise shows the login layer and the tip.
-    bool SignedInOrAsk(const wchar_t* tip);
-    void OpenMyInquiries();
-    void OpenSubscribedInquiries();
-    void ReopenCurrentPage();
-    void OnShowSubscribedList();
-    void OnGoToPostBox();
-    void SetTitleAreaFull(bool full);
-    void ShowMultiLayer(bool show);
-    void OnPageButton(const std::wstring& name);
-    void UpdateBottomLabel();
-    bool IsSelected(const wchar_t* option) const;
-
-    // Tray, menus and timers.
-    LRESULT OnTrayIcon(WPARAM id, LPARAM mouse);
-    void OnTimer(UINT_PTR id);
-    void OnReachability(bool reachable, bool forced);
-    void ShowOffline();
-    void OnExitButton();
-    ui::UIMenu* OpenMenu(const wchar_t* layout, ui::Control* owner, POINT pt, UINT flags);
-    void OpenMainMenu(ui::Control* button);
-    void OpenEditMenu();
-    void OnMenuItem(const std::wstring& item);
     void OnSlowMessagePolling();
-    void HideBanner();
-    void MoveSideWindows(const WINDOWPOS* pos);
+    void OnWebLoginRequest();
+    void OnPendingTip();
+    void HideTip();
 
-    template <typename T>
-    T* Find(const wchar_t* name) const {
-        return dynamic_cast<T*>(const_cast<MainPanel*>(this)->pm_.FindControl(name));
-    }
+    void AddRoutes();
+    void AddTimerRoutes();
+    void AddFilterRoutes();
+
+    // Messages of the window, of its timers, and those its key and mouse
+    // filter looks at; control notifications.
+    RouteTable routes_;
+    MessageRoutes timers_;
+    MessageRoutes filters_;
 
     Periods periods_;
-    TrayIcon tray_;
+    TrayMenus trayMenus_{*this};
+    LoginLayer login_{*this};
+    PostBox postBox_{*this};
+    ConnectionWatch connection_{*this};
+    SideWindows sideWindows_;
     std::unique_ptr<LoginBusi> loginBusi_;
     std::unique_ptr<MainBusi> mainBusi_;
     std::unique_ptr<SubscribeBusi> subscribeBusi_;
-    std::unique_ptr<ReachabilityMonitor> monitor_;
     std::unique_ptr<MsgCenterBusi> msgCenterBusi_;
     std::unique_ptr<BrowserNavigator> navigator_;
-    ui::NoticeBanner* banner_ = nullptr;  // deletes itself; forgotten on 2055
-    HWND bannerWindow_ = nullptr;         // used only while IsWindow says it lives
-
-    // Controls, looked up once.
-    ui::Control* avatar_ = nullptr;
-    ui::Label* labelLxsname_ = nullptr;
-    ui::Label* labelUsername_ = nullptr;
-    ui::Control* notLoggedUser_ = nullptr;
-    ui::Control* btnHideFull_ = nullptr;
-    ui::Control* multiLayer_ = nullptr;
-    ui::RichEdit* postEdit_ = nullptr;
-    ui::Control* postNotice_ = nullptr;
-    ui::Label* restWordCount_ = nullptr;
-    ui::Control* loginLayer_ = nullptr;
-    ui::Edit* editUsername_ = nullptr;
-    ui::Edit* editPassword_ = nullptr;
-    ui::Option* optionSavePsw_ = nullptr;
-    ui::Option* optionAutoLogin_ = nullptr;
-    ui::Control* inputUsernameNotice_ = nullptr;
-    ui::Control* inputPasswordNotice_ = nullptr;
+    // The tip banner deletes itself; the reference reads null once it has.
+    ui::WindowRef<ui::NoticeBanner> banner_;
 
     Tip pendingTip_;
     Tip lastTip_;
-    bool reloginPending_ = false;
-    bool loginRunning_ = false;
     bool startupReported_ = false;
     bool webLoginReloaded_ = false;
-    int reachability_ = -1;
-    int postType_ = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "shell/messages.h"
+
 namespace {
 
 HICON LoadTrayIcon(UINT resource) {
@@ -25,7 +27,7 @@ NOTIFYICONDATAW TrayIcon::Record(UINT flags) const {
     data.hWnd = owner_;
     data.uID = kId;
     data.uFlags = flags;
-    data.uCallbackMessage = kCallbackMessage;
+    data.uCallbackMessage = msg::kTrayIcon;
     data.hIcon = LoadTrayIcon(iconResource_);
     wcsncpy(data.szTip, Tooltip().c_str(), _countof(data.szTip) - 1);
     return data;

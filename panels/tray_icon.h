@@ -7,12 +7,13 @@
 
 #include <string>
 
+#include "shell/resource_ids.h"
+
 class TrayIcon {
 public:
     static constexpr UINT kId = 129;
-    static constexpr UINT kCallbackMessage = 2049;
-    static constexpr UINT kSignedOutIcon = 129;
-    static constexpr UINT kSignedInIcon = 130;
+    static constexpr UINT kSignedOutIcon = IDI_TRAY_SIGNED_OUT;
+    static constexpr UINT kSignedInIcon = IDI_TRAY_SIGNED_IN;
 
     enum class BalloonIcon : DWORD { Information = NIIF_INFO, Warning = NIIF_WARNING };
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "shell/module_path.h"
 #include "shell/text.h"
 #include "shell/unique_handle.h"
 
@@ -15,20 +16,9 @@ const wchar_t kWindowSection[] = L"WindowPostion";  // the section is spelled th
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kRunValue[] = L"tavo";
 
-std::wstring ModulePath() {
-    std::vector<wchar_t> buf(MAX_PATH);
-    for (;;) {
-        DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-        if (n == 0) return {};
-        if (n < buf.size()) return std::wstring(buf.data(), n);
-        if (buf.size() >= 32768) return {};
-        buf.resize(buf.size() * 2);
-    }
-}
-
 AppFolders ComputeFolders() {
     AppFolders f;
-    std::wstring exe = ModulePath();
+    std::wstring exe = shell::ModulePath();
     size_t slash = exe.find_last_of(L'\\');
     f.app = slash == std::wstring::npos ? std::wstring() : exe.substr(0, slash);
     wchar_t docs[MAX_PATH] = {};
@@ -140,7 +130,7 @@ void AppSettings::SaveWindowPlacement(const RECT& rect) const {
 }
 
 std::wstring AppSettings::ExecutablePath() const {
-    return executablePathOverride.empty() ? ModulePath() : executablePathOverride;
+    return executablePathOverride.empty() ? shell::ModulePath() : executablePathOverride;
 }
 
 bool AppSettings::EnableAutoRun() {

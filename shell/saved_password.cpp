@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "api/text_cipher.h"
 #include "shell/app_settings.h"
+#include "shell/text_cipher.h"
 #include "shell/unique_handle.h"
 
 namespace {
@@ -61,78 +61,12 @@ bool LoadSavedPassword(const AppSettings& settings, std::wstring& password) {
     if (!::ReadFile(file.get(), &bytes[0], kMaxFileBytes, &got, nullptr)) return false;
     bytes.resize(got);
     if (bytes.size() < 2) return false;
-    // A file that does not decrypt reads as the empty password, still "read".
-    password = UnscramblePassword(std::move(bytes));
+    // A damaged file (it does not decipher) holds no password.
+    std::wstring read = UnscramblePassword(std::move(bytes));
+    if (read.empty()) return false;
+    password = std::move(read);
     return true;
 }
 
 bool SavePassword(const std::wstring& password) { return SavePassword(Settings(), password); }
 bool LoadSavedPassword(std::wstring& password) { return LoadSavedPassword(Settings(), password); }
-
-void LoadStartCredentials(AppSettings& settings, CredentialBoxes& boxes) {
-    std::wstring name = settings.ReadString(L"Main", L"UserName");
-    if (!name.empty()) {
-        settings.userName = name;
-        boxes.userName = name;
-    }
-    if (settings.keepPassword) {
-        std::wstring saved;
-        LoadSavedPassword(settings, saved);
-        settings.password = saved;
-        boxes.password = saved;
-    }
-    boxes.keep = settings.keepPassword;
-    boxes.autoLogin = settings.autoLogin;
-}
-
-void SetAutoOption(CredentialBoxes& boxes, bool selected) {
-    boxes.autoLogin = selected;
-    if (selected) boxes.keep = true;
-}
-
-void SetKeepOption(CredentialBoxes& boxes, bool selected) {
-    boxes.keep = selected;
-    if (!selected) boxes.autoLogin = false;
-}
-
-void StoreLoginCredentials(AppSettings& settings, const CredentialBoxes& boxes) {
-    settings.userName = boxes.userName;
-    settings.password = boxes.password;
-    settings.autoLogin = boxes.autoLogin;
-    settings.keepPassword = boxes.keep;
-    settings.WriteInt(L"Main", L"AutoLogin", settings.autoLogin ? 1 : 0);
-    settings.WriteInt(L"Main", L"KeepPSW", settings.keepPassword ? 1 : 0);
-    settings.WriteString(L"Main", L"UserName", settings.userName);
-    SavePassword(settings, settings.keepPassword ? settings.password : std::wstring());
-}
-
-bool HideLoginLayerCredentials(AppSettings& settings, CredentialBoxes& boxes) {
-    if (!boxes.autoLogin) {
-        settings.autoLogin = false;
-        settings.WriteInt(L"Main", L"AutoLogin", 0);
-    }
-    if (!boxes.keep || boxes.password != settings.password) {
-        settings.WriteInt(L"Main", L"AutoLogin", 0);
-        settings.keepPassword = false;
-        settings.WriteInt(L"Main", L"KeepPSW", 0);
-        boxes.password.clear();
-        settings.password.clear();
-        return true;
-    }
-    return false;
-}
-
-void ShutdownCredentials(const AppSettings& settings, const CredentialBoxes& boxes) {
-    if (boxes.userName != settings.userName) {
-        settings.WriteString(L"Main", L"UserName", L"");
-        settings.WriteInt(L"Main", L"AutoLogin", 0);
-        settings.WriteInt(L"Main", L"KeepPSW", 0);
-        SavePassword(settings, L"");
-    } else if (boxes.keep && boxes.password == settings.password) {
-        if (!boxes.autoLogin) settings.WriteInt(L"Main", L"AutoLogin", 0);
-    } else {
-        settings.WriteInt(L"Main", L"AutoLogin", 0);
-        settings.WriteInt(L"Main", L"KeepPSW", 0);
-        SavePassword(settings, L"");
-    }
-}

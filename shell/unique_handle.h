@@ -75,6 +75,12 @@ struct CryptKeyTraits {
     static void Close(HCRYPTKEY h) noexcept { ::CryptDestroyKey(h); }
 };
 
+struct CryptHashTraits {
+    static HCRYPTHASH Invalid() noexcept { return 0; }
+    static bool IsValid(HCRYPTHASH h) noexcept { return h != 0; }
+    static void Close(HCRYPTHASH h) noexcept { ::CryptDestroyHash(h); }
+};
+
 inline void CloseInternet(HINTERNET h) noexcept { ::InternetCloseHandle(h); }
 inline void CloseRegKey(HKEY h) noexcept { ::RegCloseKey(h); }
 inline void DestroyWnd(HWND h) noexcept { ::DestroyWindow(h); }
@@ -88,5 +94,6 @@ using UniqueWindow = UniqueHandle<HWND, SimpleTraits<HWND, nullptr, DestroyWnd>>
 using UniqueModule = UniqueHandle<HMODULE, SimpleTraits<HMODULE, nullptr, FreeLib>>;
 using UniqueCryptProv = UniqueHandle<HCRYPTPROV, CryptProvTraits>;
 using UniqueCryptKey = UniqueHandle<HCRYPTKEY, CryptKeyTraits>;
+using UniqueCryptHash = UniqueHandle<HCRYPTHASH, CryptHashTraits>;
 
 }  // namespace shell

@@ -2,6 +2,7 @@
 
 #include <exdispid.h>
 
+#include "shell/diagnostic.h"
 #include "ui/paint_manager.h"
 #include "ui/platform.h"
 
@@ -258,7 +259,7 @@ bool BrowserControl::CreateNow() {
     if (!CreateBrowser()) {
         DestroyBrowser();
         pendingUrl_.clear();
-        ::OutputDebugStringW(L"ui: the web browser control is not available\n");
+        shell::Diagnostic(L"ui: the web browser control is not available");
         return false;
     }
     if (!pendingUrl_.empty()) {

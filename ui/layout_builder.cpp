@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "shell/diagnostic.h"
 #include "ui/browser.h"
 #include "ui/controls.h"
 #include "ui/native_controls.h"
@@ -40,12 +41,12 @@ std::unique_ptr<Control> LayoutBuilder::Create(const std::wstring& nameOrXml, IC
             return nullptr;
         }
     } else if (!SkinStore::ReadFile(nameOrXml, &bytes, &error_)) {
-        ::OutputDebugStringW((L"ui: layout " + nameOrXml + L": " + error_ + L"\n").c_str());
+        shell::Diagnostic(L"ui: layout " + nameOrXml + L": " + error_);
         return nullptr;
     }
     if (!markup_.Parse(bytes)) {
         error_ = L"Could not parse layout: " + Utf8ToUtf16(markup_.Error());
-        ::OutputDebugStringW((L"ui: " + error_ + L"\n").c_str());
+        shell::Diagnostic(L"ui: " + error_);
         return nullptr;
     }
     const MarkupNode& root = markup_.Root();
@@ -101,7 +102,7 @@ std::unique_ptr<Control> LayoutBuilder::Build(const MarkupNode& node, IControlFa
     std::unique_ptr<Control> control = CreateBuiltin(node.name);
     if (!control && factory != nullptr) control = factory->CreateControl(node.name);
     if (!control) {
-        ::OutputDebugStringW((L"ui: unknown control tag " + node.name + L"\n").c_str());
+        shell::Diagnostic(L"ui: unknown control tag " + node.name);
         return nullptr;
     }
     for (const auto& [key, value] : node.attributes) control->SetAttribute(key, value);

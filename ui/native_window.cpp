@@ -3,6 +3,7 @@
 #include <new>
 #include <string>
 
+#include "shell/diagnostic.h"
 #include "ui/skin_store.h"
 
 namespace ui {
@@ -158,7 +159,7 @@ LRESULT CALLBACK NativeWindow::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
     try {
         return Dispatch(self, hwnd, msg, wParam, lParam);
     } catch (...) {
-        ::OutputDebugStringW(L"ui: exception stopped at the window procedure\n");
+        shell::Diagnostic(L"ui: exception stopped at the window procedure");
         return 0;
     }
 }

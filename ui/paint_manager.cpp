@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "shell/diagnostic.h"
 #include "ui/accessibility.h"
 #include "ui/native_controls.h"
 #include "ui/platform.h"
@@ -345,7 +346,7 @@ std::shared_ptr<Image> PaintManager::GetImage(const std::wstring& file) {
     std::wstring error;
     std::shared_ptr<Image> image;
     if (SkinStore::ReadFile(file, &bytes, &error)) image = DecodeImage(bytes);
-    else ::OutputDebugStringW((L"ui: image " + file + L": " + error + L"\n").c_str());
+    else shell::Diagnostic(L"ui: image " + file + L": " + error);
     images_[key] = image;  // a missing picture is not looked up again on every paint
     return image;
 }

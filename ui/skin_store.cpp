@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "shell/module_path.h"
+#include "shell/resource_ids.h"
 #include "shell/unique_handle.h"
 #include "ui/markup.h"
 #include "ui/zip_reader.h"
@@ -70,9 +72,7 @@ void SkinStore::SetInstance(HINSTANCE instance) { S().instance = instance; }
 HINSTANCE SkinStore::GetInstance() { return S().instance ? S().instance : ::GetModuleHandleW(nullptr); }
 
 std::wstring SkinStore::GetInstancePath() {
-    wchar_t path[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameW(GetInstance(), path, MAX_PATH);
-    std::wstring out(path, n);
+    std::wstring out = shell::ModulePath(GetInstance());
     size_t slash = out.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : out.substr(0, slash + 1);
 }
@@ -168,7 +168,7 @@ bool SkinStore::ReadFile(const std::wstring& name, std::string* bytes, std::wstr
 const std::string* SkinStore::LoadPackedSkin(HINSTANCE instance, std::wstring* error) {
     Store& s = S();
     if (s.packed) return s.packed.get();
-    HRSRC res = ::FindResourceW(instance, MAKEINTRESOURCEW(131), L"ZIPRES");
+    HRSRC res = ::FindResourceW(instance, MAKEINTRESOURCEW(IDR_SKIN_ARCHIVE), L"ZIPRES");
     HGLOBAL block = res ? ::LoadResource(instance, res) : nullptr;
     const void* data = block ? ::LockResource(block) : nullptr;
     DWORD size = res ? ::SizeofResource(instance, res) : 0;

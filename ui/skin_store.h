@@ -40,7 +40,7 @@ public:
     // sets `error` to the refusal's message.
     static bool ReadFile(const std::wstring& name, std::string* bytes, std::wstring* error);
 
-    // The packed skin from resource "ZIPRES" 131 of a module; the bytes are
+    // The packed skin from resource "ZIPRES" IDR_SKIN_ARCHIVE of a module; the bytes are
     // copied once per process and kept. Null when missing or empty.
     static const std::string* LoadPackedSkin(HINSTANCE instance, std::wstring* error);
 };

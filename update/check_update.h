@@ -3,15 +3,14 @@
 // check mode. The updater itself is a separate program.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "net/request_manager.h"
 
 class CheckUpdate : public FCHttpRequestManager {
 public:
-    // The main window's message for "a package is ready", passed to the updater.
-    static constexpr unsigned kPackageReadyMessage = 2198;
-
     // Records the client's version under "Software\tavo".
     CheckUpdate();
 
@@ -26,15 +25,23 @@ public:
     // The command line LaunchUpdater uses.
     std::wstring CommandLine(bool install) const;
 
+    // Moves a file the way MoveFileExW does; tests put their own in its place.
+    using FileMover = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
+    static void SetFileMover(FileMover mover);  // null restores MoveFileExW
+
     static std::wstring UpdateFolder();
     static std::wstring UpdateInfoPath();
 
 protected:
     void OnRequestFinished(FCHttpRequest& request) override;
+    void OnRequestTimeout(FCHttpRequest& request) override;
 
 private:
     void OnVersionReply(const std::string& body);
     void OnDownloadReply(const std::string& body);
+    // True once a fitting download is in place, or its move is scheduled for
+    // the next restart; otherwise the download is discarded.
+    bool InstallDownload(const std::string& body);
     HttpRequestHeader Get(const wchar_t* path) const;
 
     std::wstring updaterPath_;

@@ -3,13 +3,20 @@
 #include <gtest/gtest.h>
 
 #include "api/program_version.h"
-#include "api/text_cipher.h"
+#include "shell/text_cipher.h"
 #include "shell/text.h"
 #include "tests/support/recording_manager.h"
 #include "tests/support/standin.h"
 
 using testing_support::RecordingManager;
 using testing_support::StandIn;
+
+// The request documents are written in the library's indented form.
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#elif defined(_MSC_VER)
+#pragma warning(disable : 4996)
+#endif
 
 namespace {
 
@@ -87,6 +94,27 @@ TEST_F(EnvelopeTest, UserTextTravelsAsUtf8AndArrivesIntact) {
     EXPECT_EQ(shell::WideToUtf8(L"求北京到三亚机票报价"), got[0]["document"]["content"].asString());
 }
 
+TEST_F(EnvelopeTest, AnsiMembersReachTheServiceAsTheirBytes) {
+    RecordingManager m;
+    const std::string ansi = shell::WideToAnsi(L"张三誠\\\"x");  // 誠 ends in 0x5C
+    ASSERT_EQ(std::string("\xD5\xC5\xC8\xFD\xD5\x5C\\\"x"), ansi);
+    Json::Value doc;
+    doc["time"] = api::TimeText();
+    doc["content"] = shell::WideToUtf8(L"求北京");
+    doc["prov_list"] = ansi;
+    m.StartRequest(api::ApiRequest("add_sq_rss", doc, {"prov_list"}));
+    ASSERT_TRUE(m.WaitFinished(1));
+    Json::Value got = standin.ReceivedAt("/rovavoda.php/rovavoda/api/add_sq_rss");
+    ASSERT_EQ(1u, got.size());
+    auto hex = [](const std::string& bytes) {
+        std::string out;
+        for (unsigned char c : bytes) out += shell::Format("%02x", c);
+        return out;
+    };
+    EXPECT_EQ(hex(ansi), got[0]["member_hex"]["prov_list"].asString());
+    EXPECT_EQ(hex(shell::WideToUtf8(L"求北京")), got[0]["member_hex"]["content"].asString());
+}
+
 TEST_F(EnvelopeTest, GetTimeRoundTrip) {
     standin.SetState([] {
         Json::Value s;
@@ -102,6 +130,29 @@ TEST_F(EnvelopeTest, GetTimeRoundTrip) {
     ASSERT_TRUE(api::FirstString(reply.data, t));
     EXPECT_EQ("1700000123", t);
     EXPECT_EQ("GET", standin.ReceivedAt("/rovavoda.php/rovavoda/api/get_time")[0]["method"].asString());
+}
+
+TEST(RequestDocument, AnsiMembersKeepTheLibraryLayout) {
+    Json::Value doc;
+    doc["time"] = "1700000000";
+    doc["content"] = shell::WideToUtf8(L"张\"\\\t");
+    doc["pccode"] = "00163E5A1B2C";
+    doc["prov_list"] = "11,\x01\"\\";
+    // Nothing beyond ASCII in the ANSI members: exactly the library's text.
+    EXPECT_EQ(Json::StyledWriter().write(doc), api::SerializeDocument(doc, {"pccode", "prov_list"}));
+    EXPECT_EQ(Json::StyledWriter().write(doc), api::SerializeDocument(doc));
+
+    Json::Value placeholder = doc;
+    placeholder["prov_list"] = "P";
+    std::string expected = Json::StyledWriter().write(placeholder);
+    expected.replace(expected.find("\"P\""), 3, "\"\xD5\xC5\xD5\\\\\\\"\"");  // the bytes, quote and backslash escaped
+    doc["prov_list"] = std::string("\xD5\xC5\xD5\x5C\"");
+    EXPECT_EQ(expected, api::SerializeDocument(doc, {"pccode", "prov_list"}));
+
+    Json::Value nested;
+    nested["a"]["b"] = "c";
+    EXPECT_EQ(Json::StyledWriter().write(nested), api::SerializeDocument(nested, {"a"}));
+    EXPECT_EQ("{}\n", api::SerializeDocument(Json::Value(Json::objectValue), {"a"}));
 }
 
 TEST(ReplyReading, HostileBodiesAreRefusedQuietly) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "api/md5.h"
 #include "api/pc_code.h"
 #include "api/program_version.h"
 #include "api/server_clock.h"
@@ -12,19 +11,6 @@
 #include "tests/support/fake_clock.h"
 
 namespace {
-
-TEST(Md5, KnownDigests) {
-    EXPECT_EQ("d41d8cd98f00b204e9800998ecf8427e", Md5Hex(""));
-    EXPECT_EQ("900150983cd24fb0d6963f7d28e17f72", Md5Hex("abc"));
-    EXPECT_EQ("57edf4a22be3c955ac49da2e2107b67a",
-              Md5Hex("12345678901234567890123456789012345678901234567890123456789012345678901234567890"));
-    char out[33];
-    Md5Hex("abc", out, sizeof(out));
-    EXPECT_STREQ("900150983cd24fb0d6963f7d28e17f72", out);
-    char small[9];
-    Md5Hex("abc", small, sizeof(small));
-    EXPECT_STREQ("90015098", small);
-}
 
 TEST(UnescapeUnicode, PlainTextPassesUnchanged) {
     EXPECT_EQ("{\"a\":\"b\"}", UnescapeUnicode("{\"a\":\"b\"}"));
@@ -88,6 +74,19 @@ TEST(ServerClock, FollowsTheLastSynchronisation) {
     EXPECT_EQ(1700000060, ServerNow());
     SetServerTime(1800000000);
     EXPECT_EQ(1700000000, s.lastReadTime);  // kept once set
+}
+
+TEST(ServerClock, ImplausibleTimesAreRefused) {
+    testing_support::FakeClock clock(1000);
+    AppSettings& s = Settings();
+    s.serverTimeAtSync = s.localTimeAtSync = s.lastReadTime = 0;
+    for (int64_t t : {int64_t(0), int64_t(-1), int64_t(5), INT64_MAX, INT64_MIN, int64_t(1) << 62}) {
+        EXPECT_FALSE(SetServerTime(t)) << t;
+        EXPECT_EQ(1000, ServerNow()) << t;
+        EXPECT_EQ(0, s.lastReadTime) << t;
+    }
+    EXPECT_TRUE(SetServerTime(1700000000));
+    EXPECT_EQ(1700000000, ServerNow());
 }
 
 }  // namespace

@@ -67,24 +67,41 @@ TEST_F(LoginBusiTest, NoUsableAnswerIsReportedAsNetworkFailure) {
     EXPECT_EQ(0u, Settings().uid);
 }
 
-TEST_F(LoginBusiTest, UnusableRepliesPostNothing) {
+TEST_F(LoginBusiTest, AHungLoginEndsAsANetworkFailureAtItsLimit) {
+    api::SetRequestTimeLimit(500);
+    FaultAction("login", "hang");
+    const ULONGLONG start = ::GetTickCount64();
+    busi.Login(L"demo", L"demo123");
+    ASSERT_TRUE(owner.WaitFor(msg::kLoginResult, 1, 10000));
+    EXPECT_LT(::GetTickCount64() - start, 8000u);
+    auto got = owner.Of(msg::kLoginResult);
+    EXPECT_EQ(0u, got[0].wParam);
+    EXPECT_EQ(0, got[0].lParam);
+    Settle(busi);
+    EXPECT_EQ(1u, owner.Count(msg::kLoginResult));
+}
+
+TEST_F(LoginBusiTest, UnusableRepliesEndTheWaitAsAFailure) {
     const Json::Value cases[] = {
         Document("0", Strings({"3"})),                 // a positive code
         Document("-1", Strings({"-2"})),               // a negative status
         Document("0", Json::Value("-2")),              // data as a string
     };
     for (const auto& doc : cases) {
+        owner.Clear();
         ReplyDocument("login", doc);
-        busi.Login(L"demo", L"demo123");
+        EXPECT_EQ((std::pair<WPARAM, LPARAM>{0, 0}), Login(L"demo", L"demo123"));
         Settle(busi);
+        EXPECT_EQ(1u, owner.Count(msg::kLoginResult));
     }
-    FaultAction("login", "garbage");
-    busi.Login(L"demo", L"demo123");
-    Settle(busi);
-    FaultAction("login", "bad_json");
-    busi.Login(L"demo", L"demo123");
-    Settle(busi);
-    EXPECT_EQ(0u, owner.Count(msg::kLoginResult));
+    for (const char* kind : {"garbage", "bad_json", "nonhex"}) {
+        owner.Clear();
+        FaultAction("login", kind);
+        EXPECT_EQ((std::pair<WPARAM, LPARAM>{0, 0}), Login(L"demo", L"demo123")) << kind;
+        Settle(busi);
+        EXPECT_EQ(1u, owner.Count(msg::kLoginResult)) << kind;
+    }
+    EXPECT_EQ(0u, Settings().uid);
 }
 
 TEST_F(LoginBusiTest, PostedFlagRules) {
@@ -108,12 +125,49 @@ TEST_F(LoginBusiTest, PostedFlagRules) {
     EXPECT_EQ(L"kept", Settings().title);
 }
 
-TEST_F(LoginBusiTest, StatusWithoutDataIsASuccessWithoutProfile) {
-    Json::Value doc;
-    doc["status"] = "1";
-    ReplyDocument("login", doc);
+TEST_F(LoginBusiTest, AReplyWithoutAUserIsAFailedLogin) {
+    Json::Value noData;
+    noData["status"] = "1";
+    Json::Value noUid;
+    noUid["title"] = "x";
+    Json::Value zeroUid;
+    zeroUid["uid"] = "0";
+    Json::Value wordUid;
+    wordUid["uid"] = "abc";
+    Json::Value negativeUid;
+    negativeUid["uid"] = "-7";
+    Json::Value hugeUid;
+    hugeUid["uid"] = "4294967296";
+    Json::Value numberUid;
+    numberUid["uid"] = 77;
+    const Json::Value cases[] = {
+        noData,
+        Document("1", Json::Value(Json::arrayValue)),
+        Document("1", Json::Value(Json::objectValue)),
+        Document("1", Json::Value(5)),
+        Document("1", noUid),
+        Document("1", zeroUid),
+        Document("1", wordUid),
+        Document("1", negativeUid),
+        Document("1", hugeUid),
+        Document("1", numberUid),
+    };
+    Settings().title = L"kept";
+    for (const auto& doc : cases) {
+        owner.Clear();
+        ReplyDocument("login", doc);
+        EXPECT_EQ((std::pair<WPARAM, LPARAM>{0, 0}), Login(L"demo", L"demo123"))
+            << testing_support::ToJson(doc);
+        EXPECT_EQ(0u, Settings().uid);
+    }
+    EXPECT_EQ(L"kept", Settings().title);  // nothing of a refused profile is stored
+
+    owner.Clear();
+    Json::Value single;
+    single["uid"] = "5";  // one member, yet a profile and not an error code
+    ReplyDocument("login", Document("1", single));
     EXPECT_EQ((std::pair<WPARAM, LPARAM>{1, 0}), Login(L"demo", L"demo123"));
-    EXPECT_EQ(0u, Settings().uid);
+    EXPECT_EQ(5u, Settings().uid);
 }
 
 }  // namespace

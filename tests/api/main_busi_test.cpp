@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "api/server_clock.h"
+#include "net/blocking_http.h"
 #include "shell/messages.h"
 #include "shell/text.h"
 #include "tests/support/fake_clock.h"
@@ -42,6 +43,87 @@ TEST_F(MainBusiTest, AFailedClockRequestIsSentAgain) {
     // Nothing else starts without the clock: it is asked for until it comes.
     ASSERT_TRUE(owner.WaitFor(msg::kServerTimeSet, 1, 5000));
     EXPECT_EQ(3u, Received("get_time").size());
+}
+
+TEST_F(MainBusiTest, AHungClockRequestIsSentAgainAtItsLimit) {
+    api::SetRequestTimeLimit(500);
+    busi.SetTimeRetryRange(100, 150);
+    Json::Value fault;
+    fault["action"] = "get_time";
+    fault["kind"] = "hang";
+    fault["times"] = 1;
+    standin.Fault(fault);
+    busi.SyncServerTime();
+    // Without the clock the automatic login never starts.
+    ASSERT_TRUE(owner.WaitFor(msg::kServerTimeSet, 1, 10000));
+    EXPECT_EQ(2u, Received("get_time").size());
+}
+
+TEST_F(MainBusiTest, EveryRequestCarriesATimeLimit) {
+    api::SetRequestTimeLimit(1234);
+    EXPECT_EQ(1234u, api::ApiRequest("get_sq_num", Json::Value()).timeout);
+    EXPECT_EQ(1234u, api::GetTimeRequest().timeout);
+    api::SetRequestTimeLimit(0);
+    EXPECT_EQ(api::kDefaultRequestTimeLimitMs, api::ApiRequest("get_sq_num", Json::Value()).timeout);
+}
+
+TEST_F(MainBusiTest, AnImplausibleClockIsAFailedRequest) {
+    testing_support::FakeClock clock(5000);
+    Json::Value state;
+    state["now"] = 1700000000;
+    state["freeze"] = true;
+    standin.SetState(state);
+    busi.SetTimeRetryRange(100, 150);
+    for (const char* bad : {"abc", "-1", "0", "9223372036854775807", "9223372036854775808", "-9223372036854775808"}) {
+        owner.Clear();
+        standin.Clear();
+        Settings().serverTimeAtSync = Settings().localTimeAtSync = 0;
+        Json::Value rule;
+        rule["action"] = "get_time";
+        rule["document"] = Document("1", Strings({bad}));
+        rule["times"] = 1;
+        standin.Reply(rule);
+        busi.SyncServerTime();
+        // The clock is asked for again, and only the plausible answer counts.
+        ASSERT_TRUE(owner.WaitFor(msg::kServerTimeSet, 1, 5000)) << bad;
+        Settle(busi);
+        EXPECT_EQ(1u, owner.Count(msg::kServerTimeSet)) << bad;
+        EXPECT_EQ(2u, Received("get_time").size()) << bad;
+        EXPECT_EQ(1700000000, ServerNow()) << bad;
+    }
+}
+
+TEST_F(MainBusiTest, ARedirectedClockRequestIsAFailedRequest) {
+    Json::Value fault;
+    fault["action"] = "get_time";
+    fault["kind"] = "redirect";  // to itself, for ever
+    standin.Fault(fault);
+    busi.SetTimeRetryRange(300, 300);
+    busi.SyncServerTime();
+    testing_support::PumpFor(1500);
+    EXPECT_EQ(0u, owner.Count(msg::kServerTimeSet));
+    const size_t asked = Received("get_time").size();
+    EXPECT_GE(asked, 2u);  // each redirect is a failure, retried after a pause
+    EXPECT_LE(asked, 7u);  // and never followed
+    fault["kind"] = "none";
+    standin.Fault(fault);
+    ASSERT_TRUE(owner.WaitFor(msg::kServerTimeSet, 1, 5000));
+}
+
+TEST_F(MainBusiTest, ARedirectAnswersTheCardPageLogin) {
+    AppSettings& s = Settings();
+    s.userName = L"demo";
+    s.password = L"demo123";
+    Json::Value fault;
+    fault["path"] = "/login/cardpage/dologin";
+    fault["kind"] = "redirect";
+    standin.Fault(fault);
+    busi.WebLogin();
+    // The site answered (its cookie comes with the redirect): not followed, not sent again.
+    ASSERT_TRUE(owner.WaitFor(msg::kWebLoginDone, 1, 10000));
+    Settle(busi);
+    EXPECT_EQ(1u, standin.ReceivedAt("/login/cardpage/dologin").size());
+    EXPECT_EQ(0u, busi.WebLoginRetryDelay());
 }
 
 TEST_F(MainBusiTest, AvatarFoldersAndSaving) {
@@ -107,6 +189,18 @@ TEST_F(MainBusiTest, CountsWithOnlyATotal) {
     EXPECT_EQ(std::vector<std::string>{"time"}, doc.getMemberNames());
 }
 
+TEST_F(MainBusiTest, NegativeCountsAreStoredAsZero) {
+    Settings().totalPosts = Settings().todayPosts = 7;
+    Json::Value data;
+    data["total"] = "-12";
+    data["today"] = "-2147483648";
+    ReplyDocument("get_sq_num", Document("1", data));
+    busi.GetPostCounts();
+    ASSERT_TRUE(owner.WaitFor(msg::kPostCountsStored));
+    EXPECT_EQ(0, Settings().totalPosts);
+    EXPECT_EQ(0, Settings().todayPosts);
+}
+
 TEST_F(MainBusiTest, LoginLogReports) {
     Settings().uid = 12345;
     busi.ReportStartup();
@@ -127,6 +221,18 @@ TEST_F(MainBusiTest, LoginLogReports) {
     }
     std::sort(actions.begin(), actions.end() - 2);  // the two asynchronous ones may cross
     EXPECT_EQ((std::vector<std::string>{"login", "startup", "logout", "exit"}), actions);
+}
+
+TEST_F(MainBusiTest, SynchronousReportsGiveUpAtTheirLimit) {
+    FaultAction("login_log", "hang");
+    Settings().uid = 12345;
+    for (bool logout : {true, false}) {
+        const ULONGLONG start = ::GetTickCount64();
+        EXPECT_FALSE(logout ? busi.ReportLogout() : busi.ReportExit());
+        // The window closes on this call: a service that never answers
+        // must not hold it much beyond the limit.
+        EXPECT_LT(::GetTickCount64() - start, net::kFormPostTimeoutMs + 10000u);
+    }
 }
 
 TEST_F(MainBusiTest, SynchronousReportFailsWithoutService) {

@@ -1,6 +1,6 @@
 #include "api/open_url_syn_login.h"
 
-#include "api/md5.h"
+#include "shell/md5.h"
 #include "api/pc_code.h"
 #include "api/server_clock.h"
 #include "net/shell_open.h"
@@ -25,6 +25,7 @@ protected:
     }
     void TearDown() override {
         SetShellExecute(nullptr);
+        ServiceTest::TearDown();
     }
     void SignIn() {
         AppSettings& s = Settings();
@@ -72,6 +73,24 @@ TEST_F(SynLoginTest, SignedInOpensTheVerifiedSignOnAddress) {
     EXPECT_EQ("12345", check["uid"].asString());
     EXPECT_EQ(Md5Hex("T0KEN-abc" + check["time"].asString() + check["pccode"].asString() + "12345"),
               check["token"].asString());
+}
+
+TEST_F(SynLoginTest, ChinesePagesReachTheServiceByteForByte) {
+    SignIn();
+    // 誠 has the trail byte 0x5C, a backslash when read byte by byte.
+    const std::wstring page = Page() + L"?q=张三誠&t=\\\"x\"";
+    const std::string ansi = shell::WideToAnsi(page);
+    ASSERT_NE(std::string::npos, ansi.find("\xD5\xC5\xC8\xFD\xD5\x5C"));
+    std::string hex;
+    for (unsigned char c : ansi) hex += shell::Format("%02x", c);
+
+    sso.OpenUrl(page);
+    ASSERT_EQ(1u, g_opened.size());
+    std::string path = shell::WideToAnsi(g_opened[0].substr(g_opened[0].find(L"/alogin")));
+    testing_support::HttpCall(standin.port(), L"GET", path);
+    Json::Value check = standin.State()["alogin"];
+    EXPECT_EQ(hex, check["defaulturl_hex"].asString());
+    EXPECT_TRUE(check["ok"].asBool()) << check["reason"].asString();
 }
 
 TEST_F(SynLoginTest, TwoCallsASecondApartDiffer) {

@@ -22,6 +22,7 @@ protected:
     }
     void TearDown() override {
         SubscribeBusi::SetSoundPlayer(nullptr);
+        ServiceTest::TearDown();
     }
     SubscribeBusi busi{owner.hwnd()};
 };
@@ -55,14 +56,93 @@ TEST_F(SubscribeTest, EachPollAsksFromThePreviousOne) {
     Settings().lastReadTime = 1600000000;
     busi.RequestNewInquiryCount();
     clock.Advance(10);
+    busi.RequestNewInquiryCount();  // the first is still out: none beside it
+    Settle(busi);
+    EXPECT_EQ(1u, Received("get_mysqrss_num").size());
+    EXPECT_EQ(1700000000, Settings().lastReadTime);  // read up to where the answered poll asked
+
     busi.RequestNewInquiryCount();
     Settle(busi);
     Json::Value got = Received("get_mysqrss_num");
     ASSERT_EQ(2u, got.size());
-    std::vector<std::string> lasttimes = {got[0]["document"]["lasttime"].asString(),
-                                          got[1]["document"]["lasttime"].asString()};
-    std::sort(lasttimes.begin(), lasttimes.end());
-    EXPECT_EQ((std::vector<std::string>{"1600000000", "1700000000"}), lasttimes);
+    EXPECT_EQ("1600000000", got[0]["document"]["lasttime"].asString());
+    EXPECT_EQ("1700000000", got[0]["document"]["time"].asString());
+    EXPECT_EQ("1700000000", got[1]["document"]["lasttime"].asString());
+    EXPECT_EQ("1700000010", got[1]["document"]["time"].asString());
+    EXPECT_EQ(1700000010, Settings().lastReadTime);
+}
+
+TEST_F(SubscribeTest, AFailedPollKeepsItsInterval) {
+    testing_support::FakeClock clock(1700000000);
+    Settings().lastReadTime = 1600000000;
+    for (const char* kind : {"status", "drop", "garbage", "bad_json"}) {
+        FaultAction("get_mysqrss_num", kind);
+        busi.RequestNewInquiryCount();
+        Settle(busi);
+        clock.Advance(10);
+        EXPECT_EQ(1600000000, Settings().lastReadTime) << kind;
+    }
+    FaultAction("get_mysqrss_num", "none");
+    busi.RequestNewInquiryCount();
+    Settle(busi);
+    Json::Value got = Received("get_mysqrss_num");
+    ASSERT_EQ(5u, got.size());
+    for (const auto& poll : got) EXPECT_EQ("1600000000", poll["document"]["lasttime"].asString());
+    EXPECT_EQ(1700000040, Settings().lastReadTime);
+}
+
+TEST_F(SubscribeTest, ALateAnswerLeavesAReloadedLastReadTimeAlone) {
+    testing_support::FakeClock clock(1700000000);
+    Settings().lastReadTime = 1600000000;
+    FaultAction("get_mysqrss_num", "delay", "ms", 300);
+    busi.RequestNewInquiryCount();
+    Settings().lastReadTime = 1650000000;  // a sign-in loaded the user's own
+    Settle(busi);
+    EXPECT_EQ(1650000000, Settings().lastReadTime);
+}
+
+TEST_F(SubscribeTest, InquiriesPublishedWhileAPollFailsAreNotLost) {
+    Json::Value state;
+    state["now"] = 1700000000;
+    state["freeze"] = true;
+    state["clear_inquiries"] = true;
+    Json::Value item;
+    item["province"] = 11;
+    item["time"] = 1699999950;
+    state["inquiries"].append(item);
+    standin.SetState(state);
+    testing_support::FakeClock clock(1699999990);
+    SetServerTime(1699999990);
+    Settings().lastReadTime = 1699999900;
+    FaultAction("get_mysqrss_num", "status");
+    busi.RequestNewInquiryCount();  // asks up to 1699999990: nothing yet, and fails
+    Settle(busi);
+    clock.Advance(10);
+    FaultAction("get_mysqrss_num", "none");
+    busi.RequestNewInquiryCount();
+    ASSERT_TRUE(owner.WaitFor(msg::kNewInquiries));
+    EXPECT_EQ(1, busi.NewInquiryTotal());
+    EXPECT_EQ(1700000000, Settings().lastReadTime);
+}
+
+TEST_F(SubscribeTest, AHungPollGivesWayToTheNextAtItsLimit) {
+    testing_support::FakeClock clock(1700000000);
+    Settings().lastReadTime = 1600000000;
+    api::SetRequestTimeLimit(500);
+    Json::Value fault;
+    fault["action"] = "get_mysqrss_num";
+    fault["kind"] = "hang";
+    fault["times"] = 1;
+    standin.Fault(fault);
+    busi.RequestNewInquiryCount();
+    ASSERT_TRUE(testing_support::PumpUntil([&] { return busi.RunningCount() == 0; }, 10000));
+    EXPECT_EQ(1600000000, Settings().lastReadTime);
+    clock.Advance(10);
+    busi.RequestNewInquiryCount();
+    Settle(busi);
+    Json::Value got = Received("get_mysqrss_num");
+    ASSERT_EQ(2u, got.size());
+    EXPECT_EQ("1600000000", got[1]["document"]["lasttime"].asString());
     EXPECT_EQ(1700000010, Settings().lastReadTime);
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/resource_ids.h"
+#include "shell/unique_handle.h"
 #include "tests/support/paths.h"
 
 namespace {
@@ -101,6 +103,25 @@ TEST(Executable, CarriesTheProjectVersion) {
     snprintf(text, sizeof(text), "%u.%u.%u.%u", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
              HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
     EXPECT_STREQ(ZUDEDO_PROJECT_VERSION, text);
+}
+
+TEST(Executable, CarriesItsResourcesUnderTheSharedIds) {
+    shell::UniqueModule exe(::LoadLibraryExW(testing_support::BinaryPath("app/zudedo.exe").c_str(), nullptr,
+                                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    ASSERT_TRUE(exe);
+    const struct {
+        int id;
+        const wchar_t* type;
+    } expected[] = {
+        {IDI_APP, RT_GROUP_ICON},        {IDI_TRAY_SIGNED_OUT, RT_GROUP_ICON}, {IDI_TRAY_SIGNED_IN, RT_GROUP_ICON},
+        {IDR_SKIN_ARCHIVE, L"ZIPRES"},   {IDR_OFFLINE_HTML, RT_HTML},          {IDR_OFFLINE_PNG, L"PNG"},
+        {IDR_NOTIFY_SOUND, L"WAVE"},
+    };
+    for (const auto& r : expected) {
+        HRSRC found = ::FindResourceW(exe.get(), MAKEINTRESOURCEW(r.id), r.type);
+        ASSERT_NE(nullptr, found) << r.id;
+        EXPECT_GT(::SizeofResource(exe.get(), found), 16u) << r.id;
+    }
 }
 
 }  // namespace

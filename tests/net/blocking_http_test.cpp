@@ -78,6 +78,44 @@ TEST_F(BlockingHttpTest, FetchTextNeedsALength) {
     EXPECT_EQ(L"", FetchText(Url("/t/huge")));  // never sized by the header
 }
 
+TEST_F(BlockingHttpTest, FetchTextOfAnErrorPageIsEmpty) {
+    ReplyAt("/t/missing", "<html>not found</html>", 404);
+    EXPECT_EQ(L"", FetchText(Url("/t/missing")));
+    ReplyAt("/t/broken", "<html>error</html>", 500);
+    EXPECT_EQ(L"", FetchText(Url("/t/broken")));
+    ReplyAt("/t/fine", "lastVersion=1.0.1.0");
+    EXPECT_EQ(L"lastVersion=1.0.1.0", FetchText(Url("/t/fine")));
+}
+
+TEST_F(BlockingHttpTest, EveryHelperGivesUpAtItsLimit) {
+    for (const char* path : {"/h/file", "/h/text", "/h/form"}) FaultAt(path, "hang");
+    // Generous margins: only a helper that hangs should fail here.
+    ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(E_FAIL, DownloadToFile(L"127.0.0.1", L"/h/file", file, CREATE_ALWAYS, standin.port(), 1000));
+    EXPECT_LT(::GetTickCount64() - start, 10000u);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(file.c_str()));
+
+    start = ::GetTickCount64();
+    EXPECT_EQ(L"", FetchText(Url("/h/text"), 1000));
+    EXPECT_LT(::GetTickCount64() - start, 10000u);
+
+    start = ::GetTickCount64();
+    std::wstring reply = L"untouched";
+    EXPECT_FALSE(PostFormSync(Url("/h/form"), L"a=1", &reply, standin.port(), 0, 1000));
+    EXPECT_LT(::GetTickCount64() - start, 10000u);
+    EXPECT_EQ(L"untouched", reply);
+}
+
+TEST_F(BlockingHttpTest, RedirectsAreNotFollowed) {
+    for (const char* path : {"/r/file", "/r/text", "/r/form"}) FaultAt(path, "redirect");  // each to itself
+    EXPECT_EQ(E_FAIL, Download(L"/r/file"));
+    EXPECT_EQ(L"", FetchText(Url("/r/text")));
+    PostFormSync(Url("/r/form"), L"a=1", nullptr, standin.port());
+    for (const char* path : {"/r/file", "/r/text", "/r/form"}) {
+        EXPECT_EQ(1u, standin.ReceivedAt(path).size()) << path;
+    }
+}
+
 TEST_F(BlockingHttpTest, PostFormSyncSendsTheForm) {
     ReplyAt("/p/form", "thanks");
     std::wstring reply;

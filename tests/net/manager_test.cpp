@@ -91,6 +91,18 @@ TEST_F(ManagerTest, TimeLimitEndsTheRequestWithoutCompletion) {
     EXPECT_TRUE(m.finished.empty());
 }
 
+TEST_F(ManagerTest, TimeLimitAlsoEndsTheWorkersOfAHungRequest) {
+    Fault("/t/hang", "hang");
+    RecordingManager m;
+    HttpRequestHeader h = Get("/t/hang");
+    h.timeout = 500;
+    m.StartRequest(h);
+    ASSERT_TRUE(PumpUntil([&] { return !m.timeouts.empty(); }, 5000));
+    // The workers give up too, so the request does not linger until shutdown.
+    EXPECT_TRUE(PumpUntil([&] { return m.ClosingCount() == 0; }, 8000));
+    EXPECT_TRUE(m.finished.empty());
+}
+
 TEST_F(ManagerTest, ShutdownWithAServerThatNeverAnswersIsBounded) {
     Fault("/t/hang", "hang");
     auto m = std::make_unique<RecordingManager>();

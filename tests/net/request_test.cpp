@@ -156,4 +156,12 @@ TEST_F(RequestTest, RangeAndBodiesAreSentAsAsked) {
     EXPECT_EQ(1, withRange);
 }
 
+TEST_F(RequestTest, RedirectsAreNotFollowed) {
+    FaultAt("/t/loop", "redirect");  // to itself
+    int id = m.StartRequest(Get("/t/loop"));
+    ASSERT_TRUE(m.WaitFinished(1, 10000));
+    EXPECT_EQ(302, m.Find(id)->status);
+    EXPECT_EQ(1u, standin.ReceivedAt("/t/loop").size());
+}
+
 }  // namespace

@@ -1,8 +1,23 @@
 #include "tests/panels/main_panel_fixture.h"
 
+#include <new>
+
 #include "shell/text.h"
 
 namespace testing_support {
+
+namespace {
+
+// A fresh settings-and-session record, as a new process starts with: a
+// test that signed in must not leave the next one signed in.
+void ResetSettings() {
+    AppSettings& s = Settings();
+    s.configPath.clear();  // its destructor would write into the last test's file
+    s.~AppSettings();
+    new (&s) AppSettings();
+}
+
+}  // namespace
 
 void MainPanelTest::SetUp() {
     ASSERT_TRUE(standin.ok()) << "stand-in service not reachable (YF_STANDIN_PORT)";
@@ -14,6 +29,7 @@ void MainPanelTest::SetUp() {
     HostDown() = false;
     ReachabilityMonitor::SetResolver(&SwitchableResolver);
     ui::PaintManager::SetInstance(::GetModuleHandleW(nullptr));
+    ResetSettings();
     AppSettings& s = Settings();
     ::DeleteFileW(s.DataFilePath(L"config.ini").c_str());
     ::DeleteFileW(s.DataFilePath(L"info.db").c_str());
@@ -21,9 +37,22 @@ void MainPanelTest::SetUp() {
 
 void MainPanelTest::TearDown() {
     if (panel && ::IsWindow(*panel)) {
-        ::DestroyWindow(*panel);
-        PumpFor(50);
+        // As the window really goes: its close handling signs out, reports
+        // and stops the services before the window is destroyed.
+        ::PostMessageW(*panel, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(*panel); }, 10000)) << "the main window did not close";
     }
+    // Menus and tip banners of this thread the test left open.
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM) -> BOOL {
+            wchar_t cls[64] = {};
+            ::GetClassNameW(hwnd, cls, 64);
+            if (wcscmp(cls, L"MenuWnd") == 0 || wcscmp(cls, L"NoticeBanner") == 0) ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+            return TRUE;
+        },
+        0);
+    PumpFor(50);
     panel.reset();
     ReachabilityMonitor::SetResolver(nullptr);
 }

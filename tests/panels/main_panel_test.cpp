@@ -81,19 +81,24 @@ struct FailureCase {
     const wchar_t* user;
     const wchar_t* password;
     const wchar_t* tip;
-    const wchar_t* at;
+    POINT at;  // in the window's client area: 21 pixels into the box, at its bottom
     bool passwordEmptied;
 };
+
+// The login boxes of the layout: both 12 pixels from the left; the name box
+// ends 140 pixels down, the password box 30 pixels below it.
+constexpr POINT kAtNameBox{33, 140};
+constexpr POINT kAtPasswordBox{33, 170};
 
 TEST_F(MainPanelTest, EachRefusalShowsItsTipAtItsBox) {
     Open();
     ASSERT_TRUE(PumpUntil([&] { return panel->Reachability() == 1; }));
     const FailureCase cases[] = {
-        {L"nobody", L"x1", L"输入用户名不存在", L"EditUsername", true},
-        {L"demo", L"wrong", L"输入密码错误", L"EditPassword", true},
-        {L"err3", L"p", L"您还不是联程网的会员", L"EditUsername", true},
-        {L"err4", L"p", L"该账号还未激活，请登录邮箱激活", L"EditUsername", false},
-        {L"err5", L"p", L"该邮箱还未激活，请登录邮箱激活", L"EditUsername", false},
+        {L"nobody", L"x1", L"输入用户名不存在", kAtNameBox, true},
+        {L"demo", L"wrong", L"输入密码错误", kAtPasswordBox, true},
+        {L"err3", L"p", L"您还不是联程网的会员", kAtNameBox, true},
+        {L"err4", L"p", L"该账号还未激活，请登录邮箱激活", kAtNameBox, false},
+        {L"err5", L"p", L"该邮箱还未激活，请登录邮箱激活", kAtNameBox, false},
     };
     panel->ShowLoginLayer();
     for (const auto& c : cases) {
@@ -104,14 +109,12 @@ TEST_F(MainPanelTest, EachRefusalShowsItsTipAtItsBox) {
         const auto& tip = panel->LastTip();
         EXPECT_EQ(1, tip.type);
         EXPECT_EQ(0xFFF00000u, tip.colour);
-        const RECT& rc = Control(c.at)->GetPos();
-        POINT expected{rc.left + 21, rc.bottom};
-        ::ClientToScreen(*panel, &expected);
-        EXPECT_EQ(expected.x, tip.x);
-        EXPECT_EQ(expected.y, tip.y);
+        POINT at{tip.x, tip.y};  // the banner takes screen coordinates
+        ::ScreenToClient(*panel, &at);
+        EXPECT_EQ(c.at.x, at.x) << shell::WideToUtf8(c.tip);
+        EXPECT_EQ(c.at.y, at.y) << shell::WideToUtf8(c.tip);
         EXPECT_EQ(c.passwordEmptied, Control(L"EditPassword")->GetText().empty()) << shell::WideToUtf8(c.tip);
         EXPECT_FALSE(Settings().signedIn);
-        panel->LastTip();
         Type(L"EditPassword", L"");
     }
 }
@@ -250,18 +253,15 @@ TEST_F(MainPanelTest, PlacementRules) {
     s.Load();
     s.WriteWindowRect(RECT{0, 50, 426, 650});  // left 0: not used
     Open();
-    RECT rc;
-    ::GetWindowRect(*panel, &rc);
     MONITORINFO mi = {};
     mi.cbSize = sizeof(mi);
     ::GetMonitorInfoW(::MonitorFromWindow(*panel, MONITOR_DEFAULTTONEAREST), &mi);
-    const int work = mi.rcWork.bottom - mi.rcWork.top;
-    const int expected = work > 900 ? 800 : static_cast<int>(work * 0.8);
-    EXPECT_EQ(expected, rc.bottom - rc.top);
-    if (work == 768) {
-        EXPECT_EQ(614, rc.bottom - rc.top);
-    }
-    EXPECT_GT(rc.left, 0);
+    ASSERT_EQ(768, mi.rcWork.bottom - mi.rcWork.top) << "the tests run on a 1366 x 768 display";
+    RECT rc;
+    ::GetWindowRect(*panel, &rc);
+    EXPECT_EQ(614, rc.bottom - rc.top);  // 80 % of the work area, truncated
+    EXPECT_EQ(426, rc.right - rc.left);
+    EXPECT_EQ(470, rc.left);  // centred across the 1366 pixels
 }
 
 TEST_F(MainPanelTest, SavedPlacementIsUsed) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "api/envelope.h"
 #include "net/request_manager.h"
 #include "shell/app_settings.h"
 #include "tests/support/message_pump.h"
@@ -21,6 +22,7 @@ protected:
         s.signedIn = false;
         s.serverTimeAtSync = s.localTimeAtSync = s.lastReadTime = 0;
     }
+    void TearDown() override { api::SetRequestTimeLimit(0); }
 
     // Waits until the manager has nothing running, then lets posted
     // messages arrive: for asserting that nothing was posted.

@@ -142,6 +142,37 @@ def decode_request(plain: bytes):
     return _whole_text(plain), None
 
 
+def member_bytes(plain: bytes):
+    """{name: hex} of the bytes each string member of a decrypted request
+    holds once parsed the way the service parses it: every byte outside an
+    escape stands for itself, a \\uXXXX escape gives the character's UTF-8.
+    None when the text is not a JSON object."""
+    # High bytes ride through the parser as lone surrogates and come back
+    # as themselves.
+    text = "".join(chr(b) if b < 0x80 else chr(0xDC00 + b) for b in plain)
+    try:
+        doc = json.loads(text, strict=False)
+    except ValueError:
+        return None
+    if not isinstance(doc, dict):
+        return None
+    out = {}
+    for name, value in doc.items():
+        if not isinstance(value, str):
+            continue
+        raw = bytearray()
+        for ch in value:
+            if 0xDC80 <= ord(ch) <= 0xDCFF:
+                raw.append(ord(ch) - 0xDC00)
+            else:
+                raw += ch.encode("utf-8", "surrogatepass")
+        # Names read as the document's members do.
+        key = "".join(chr(ord(c) - 0xDC00) if 0xDC80 <= ord(c) <= 0xDCFF
+                      else c for c in name)
+        out[_fix_member(key)] = raw.hex()
+    return out
+
+
 def _quote_styled(raw: bytes) -> bytes:
     out = bytearray(b'"')
     for b in raw:

@@ -18,7 +18,8 @@ Control (JSON in and out) under /__control/ on every instance:
   POST reply  {"action"|"path", "document"|"plaintext"|"body"|"body_hex",
                "status", "headers", "times", "escape", "encoding"}
               or {"action"|"path", "clear": true}
-  POST fault  {"action"|"path", "kind", "times", "code", "ms", "length"}
+  POST fault  {"action"|"path", "kind", "times", "code", "ms", "length",
+               "location"}
               kind "none" removes the fault
   GET  received [?action=..&path=..]   POST clear
   GET  state                POST state {...}
@@ -50,7 +51,7 @@ from model import Model  # noqa: E402
 API_PREFIX = "/rovavoda.php/rovavoda/api/"
 CONTROL_PREFIX = "/__control/"
 FAULT_KINDS = ("status", "delay", "drop", "bad_length", "no_length",
-               "nonhex", "garbage", "bad_json", "hang")
+               "nonhex", "garbage", "bad_json", "hang", "redirect")
 PAYLOAD_KEYS = ("document", "plaintext", "body", "body_hex")
 MAX_LOG = 20000
 VERBOSE = False
@@ -198,13 +199,15 @@ class Registry:
 # --- request records ------------------------------------------------------
 
 def decrypt_sign(sign):
-    """(plaintext, document) of a sign field, or (None, None)."""
+    """(plaintext, document, member bytes) of a sign field, or Nones."""
     if sign is None:
-        return None, None
+        return None, None, None
     try:
-        return envelope.decode_request(envelope.decrypt_hex(sign))
+        plain = envelope.decrypt_hex(sign)
     except envelope.CipherError:
-        return None, None
+        return None, None, None
+    text, document = envelope.decode_request(plain)
+    return text, document, envelope.member_bytes(plain)
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -314,7 +317,8 @@ class Handler(BaseHTTPRequestHandler):
         form = web.parse_form(body) if body else {}
         args = web.parse_form(query.encode("latin-1", "replace")) \
             if query else {}
-        plaintext, document = decrypt_sign(form.get("sign", args.get("sign")))
+        plaintext, document, member_hex = decrypt_sign(
+            form.get("sign", args.get("sign")))
         inst.log({
             "method": self.command, "path": path, "query": query,
             "action": action,
@@ -322,6 +326,7 @@ class Handler(BaseHTTPRequestHandler):
             "body": body.decode("latin-1"), "body_hex": body.hex(),
             "form": form or None, "args": args or None,
             "document": document, "plaintext": plaintext,
+            "member_hex": member_hex,
             "time": time.time(),
         })
         keys = []
@@ -341,6 +346,16 @@ class Handler(BaseHTTPRequestHandler):
             code = int(fault.get("code", 500))
             self.write(code, b"<html><body>error %d</body></html>" % code,
                        [("Content-Type", "text/html")])
+            return
+        if kind == "redirect":
+            # By default to the very same address: a client that follows
+            # redirects without a bound never gets out.
+            code = int(fault.get("code", 302))
+            target = fault.get("location") or (
+                path + ("?" + query if query else ""))
+            self.write(code, b"<html><body>moved</body></html>",
+                       [("Content-Type", "text/html"),
+                        ("Location", target)])
             return
         if kind == "nonhex":
             self.write(200, b"<html><body>Service temporarily unavailable"

@@ -343,11 +343,14 @@ class Site:
         args = parse_form(query.encode("latin-1", "replace"))
         result = {"ok": False, "reason": "", "ver": args.get("ver"),
                   "uid": None, "time": None, "pccode": None,
-                  "defaulturl": None, "token": None, "expected": None}
+                  "defaulturl": None, "defaulturl_hex": None,
+                  "token": None, "expected": None}
         m = self.model
         try:
-            text, doc = envelope.decode_request(
-                envelope.decrypt_hex(args.get("sign", "")))
+            plain = envelope.decrypt_hex(args.get("sign", ""))
+            text, doc = envelope.decode_request(plain)
+            members = envelope.member_bytes(plain) or {}
+            result["defaulturl_hex"] = members.get("defaulturl")
         except envelope.CipherError:
             doc = None
             result["reason"] = "sign does not decrypt"

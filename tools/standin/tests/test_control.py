@@ -135,6 +135,7 @@ class Received(InstanceTest):
         self.assertEqual(api["method"], "POST")
         self.assertEqual(api["path"], API + "get_sq_num")
         self.assertEqual(api["document"], {"time": "11"})
+        self.assertEqual(api["member_hex"], {"time": "3131"})
         self.assertIn('"time" : "11"', api["plaintext"])
         self.assertEqual(bytes.fromhex(api["body_hex"]),
                          api["body"].encode("latin-1"))

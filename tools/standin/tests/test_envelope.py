@@ -104,5 +104,35 @@ class RequestDecoding(unittest.TestCase):
         self.assertEqual((text, doc), ("not json", None))
 
 
+
+class MemberBytes(unittest.TestCase):
+    """What each member holds once the service has parsed the document."""
+
+    def test_raw_bytes_stand_for_themselves(self):
+        ch = gbk_char_with_backslash_trail()
+        gbk = ("张三" + ch + '"x').encode("gbk")
+        # A trail byte 0x5C goes out escaped, as every backslash does.
+        quoted = gbk.replace(b"\\", b"\\\\").replace(b'"', b'\\"')
+        plain = b'{\n   "defaulturl" : "' + quoted + b'",\n   "n" : "1"\n}\n'
+        self.assertEqual(envelope.member_bytes(plain),
+                         {"defaulturl": gbk.hex(), "n": "31"})
+
+    def test_escapes_give_utf8(self):
+        plain = b'{"user" : "\\u5f20\\u00d5", "raw" : "\xd5\xc5"}'
+        self.assertEqual(envelope.member_bytes(plain),
+                         {"user": "张Õ".encode("utf-8").hex(),
+                          "raw": "d5c5"})
+
+    def test_unescaped_trail_byte_is_not_the_same_member(self):
+        ch = gbk_char_with_backslash_trail()
+        plain = b'{"a" : "' + ch.encode("gbk") + b'x"}'
+        self.assertNotEqual(envelope.member_bytes(plain),
+                            {"a": (ch + "x").encode("gbk").hex()})
+
+    def test_not_an_object(self):
+        self.assertIsNone(envelope.member_bytes(b"[1]"))
+        self.assertIsNone(envelope.member_bytes(b"not json"))
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -5,7 +5,7 @@ import socket
 import threading
 import time
 
-from .support import (InstanceTest, api_request, envelope, header,
+from .support import (API, InstanceTest, api_request, envelope, header,
                       raw_exchange)
 
 TIME_REQ = (b"GET /rovavoda.php/rovavoda/api/get_time HTTP/1.1\r\n"
@@ -95,6 +95,16 @@ class Faults(InstanceTest):
         self.assertIn(" 404 ", head)
         head, _, _ = raw_exchange(self.port, TIME_REQ)
         self.assertIn(" 200 ", head)
+
+    def test_redirect_points_to_itself_unless_told(self):
+        self.fault("redirect")
+        head, _, _ = raw_exchange(self.port, TIME_REQ)
+        self.assertIn(" 302 ", head)
+        self.assertEqual(header(head, "Location"), API + "get_time")
+        self.fault("redirect", code=301, location="/elsewhere")
+        head, _, _ = raw_exchange(self.port, TIME_REQ)
+        self.assertIn(" 301 ", head)
+        self.assertEqual(header(head, "Location"), "/elsewhere")
 
     def test_fault_removed_by_kind_none(self):
         self.fault("status", code=500)

@@ -138,6 +138,8 @@ class SingleSignOn(InstanceTest):
         status, headers, _ = self.alogin(self.token(),
                                          url="http://127.0.0.1/搜索?q=北京")
         self.assertEqual(status, 302)
+        self.assertEqual(self.state()["alogin"]["defaulturl_hex"],
+                         "http://127.0.0.1/搜索?q=北京".encode("gbk").hex())
         self.assertEqual(headers["Location"], "http://127.0.0.1/%CB%D1%CB%F7"
                                               "?q=%B1%B1%BE%A9")
 

@@ -1,12 +1,12 @@
-#include "api/text_cipher.h"
+#include "shell/text_cipher.h"
 
 #include <windows.h>
 #include <wincrypt.h>
 
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "shell/diagnostic.h"
 #include "shell/text.h"
 #include "shell/unique_handle.h"
 
@@ -23,21 +23,11 @@ struct DesKeyBlob {
     BYTE key[8];
 };
 
-void TraceLastError(const char* what) {
-    char text[256] = {};
-    DWORD err = ::GetLastError();
-    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, err, 0, text,
-                     sizeof(text) - 1, nullptr);
-    ::OutputDebugStringA(shell::Format("%s failed (%lu): %s\n", what, err, text).c_str());
-}
-
 class DesKey {
 public:
     bool Open() {
-        if (!::CryptAcquireContextW(provider_.put(), nullptr, MS_DEF_PROV_W, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
-            TraceLastError("CryptAcquireContext");
-            return false;
-        }
+        provider_ = shell::OpenCryptoProvider();
+        if (!provider_) return false;
         DesKeyBlob blob = {};
         blob.header.bType = PLAINTEXTKEYBLOB;
         blob.header.bVersion = CUR_BLOB_VERSION;
@@ -45,7 +35,7 @@ public:
         blob.keySize = sizeof(blob.key);
         std::memcpy(blob.key, kKey, sizeof(blob.key));
         if (!::CryptImportKey(provider_.get(), reinterpret_cast<BYTE*>(&blob), sizeof(blob), 0, 0, key_.put())) {
-            TraceLastError("CryptImportKey");
+            shell::DiagnosticError(L"CryptImportKey", ::GetLastError());
             return false;
         }
         // The provider's defaults already are CBC with a zero IV; say so anyway.
@@ -72,6 +62,15 @@ int HexValue(char c) {
 
 }  // namespace
 
+shell::UniqueCryptProv shell::OpenCryptoProvider() {
+    UniqueCryptProv provider;
+    if (!::CryptAcquireContextW(provider.put(), nullptr, MS_DEF_PROV_W, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+        shell::DiagnosticError(L"CryptAcquireContext", ::GetLastError());
+        provider.reset();
+    }
+    return provider;
+}
+
 std::string EncryptText(const std::string& plain) {
     if (plain.empty() || plain.size() > kMaxInput) return {};
     DesKey key;
@@ -80,7 +79,7 @@ std::string EncryptText(const std::string& plain) {
     std::memcpy(data.data(), plain.data(), plain.size());
     DWORD length = static_cast<DWORD>(plain.size());
     if (!::CryptEncrypt(key.get(), 0, TRUE, 0, data.data(), &length, static_cast<DWORD>(data.size()))) {
-        TraceLastError("CryptEncrypt");
+        shell::DiagnosticError(L"CryptEncrypt", ::GetLastError());
         return {};
     }
     static const char digits[] = "0123456789ABCDEF";
@@ -106,7 +105,7 @@ std::string DecryptText(const std::string& hex) {
     if (!key.Open()) return {};
     DWORD length = static_cast<DWORD>(data.size());
     if (!::CryptDecrypt(key.get(), 0, TRUE, 0, data.data(), &length)) {
-        TraceLastError("CryptDecrypt");
+        shell::DiagnosticError(L"CryptDecrypt", ::GetLastError());
         return {};
     }
     const char* text = reinterpret_cast<const char*>(data.data());

@@ -4,6 +4,14 @@
 
 #include <string>
 
+#include "shell/unique_handle.h"
+
+namespace shell {
+// The system's crypto provider as the cipher and the MD5 digest use it (no
+// key container); empty on failure.
+UniqueCryptProv OpenCryptoProvider();
+}  // namespace shell
+
 // Upper-case hex of the ciphertext; empty for empty input or on failure.
 std::string EncryptText(const std::string& plain);
 // Plaintext up to its first zero byte; empty on failure, and for hex text of

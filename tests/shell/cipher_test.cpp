@@ -1,11 +1,11 @@
-#include "api/text_cipher.h"
+#include "shell/text_cipher.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-
+#include "shell/md5.h"
 #include "tests/support/paths.h"
 #include "tests/support/standin.h"
 
@@ -22,6 +22,26 @@ std::string FromHex(const std::string& hex) {
     std::string out;
     for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return out;
+}
+
+TEST(Md5, KnownDigests) {
+    EXPECT_EQ("d41d8cd98f00b204e9800998ecf8427e", Md5Hex(""));
+    EXPECT_EQ("900150983cd24fb0d6963f7d28e17f72", Md5Hex("abc"));
+    EXPECT_EQ("57edf4a22be3c955ac49da2e2107b67a",
+              Md5Hex("12345678901234567890123456789012345678901234567890123456789012345678901234567890"));
+    char out[33];
+    Md5Hex("abc", out, sizeof(out));
+    EXPECT_STREQ("900150983cd24fb0d6963f7d28e17f72", out);
+    char small[9];
+    Md5Hex("abc", small, sizeof(small));
+    EXPECT_STREQ("90015098", small);
+}
+
+TEST(Md5, ManyBlocksAndBytesOfAnyValue) {
+    EXPECT_EQ("7707d6ae4e027c70eea2a935c2296f21", Md5Hex(std::string(1000000, 'a')));
+    EXPECT_EQ("70350f6027bce3713f6b76473084309b", Md5Hex(std::string("a\0b", 3)));
+    EXPECT_EQ("4a05d04139269ee18055fa455737a5ac", Md5Hex("\xD4\xC6\xB7\xAB"));  // GBK bytes as they are
+    Md5Hex("abc", nullptr, 0);  // no buffer: nothing written, no crash
 }
 
 TEST(TextCipher, BlockSizesAndPadding) {
