@@ -75,6 +75,7 @@ INPUT KeyInput(WORD vk, WORD scan, DWORD flags) {
 }  // namespace
 
 std::string Utf8(const std::wstring& text) { return shell::WideToUtf8(text); }
+std::wstring Wide(const char* utf8) { return shell::Utf8ToWide(utf8); }
 std::vector<Element> ReadWindow(HWND window) {
     std::vector<Element> out;
     shell::ComPtr<IAccessible> object = ClientObject(window);
@@ -169,15 +170,17 @@ void Click(const Element& element, bool right) {
     Click(element.Centre(), right);
 }
 
-void Press(WORD vk, bool shift) {
+void Press(WORD vk, bool shift, bool control) {
+    std::vector<WORD> held;
+    if (control) held.push_back(VK_CONTROL);
+    if (shift) held.push_back(VK_SHIFT);
     std::vector<INPUT> in;
+    for (WORD m : held) in.push_back(KeyInput(m, static_cast<WORD>(::MapVirtualKeyW(m, MAPVK_VK_TO_VSC)), 0));
     const WORD scan = static_cast<WORD>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    if (shift) in.push_back(KeyInput(VK_SHIFT, static_cast<WORD>(::MapVirtualKeyW(VK_SHIFT, MAPVK_VK_TO_VSC)), 0));
     in.push_back(KeyInput(vk, scan, 0));
     in.push_back(KeyInput(vk, scan, KEYEVENTF_KEYUP));
-    if (shift) {
-        in.push_back(KeyInput(VK_SHIFT, static_cast<WORD>(::MapVirtualKeyW(VK_SHIFT, MAPVK_VK_TO_VSC)),
-                              KEYEVENTF_KEYUP));
+    for (auto m = held.rbegin(); m != held.rend(); ++m) {
+        in.push_back(KeyInput(*m, static_cast<WORD>(::MapVirtualKeyW(*m, MAPVK_VK_TO_VSC)), KEYEVENTF_KEYUP));
     }
     Send(in.data(), static_cast<UINT>(in.size()));
     Pause(80);

@@ -41,6 +41,7 @@ std::optional<Element> Find(HWND window, const std::wstring& name, LONG role);
 // The children as "role state name" lines, for failure messages.
 std::string Describe(const std::vector<Element>& elements);
 std::string Utf8(const std::wstring& text);
+std::wstring Wide(const char* utf8);
 
 // Visible top-level windows of a class that belong to a process.
 std::vector<HWND> WindowsOf(DWORD processId, const wchar_t* className);
@@ -54,7 +55,7 @@ bool BringToFront(HWND window);
 void MoveTo(POINT screen);
 void Click(POINT screen, bool right = false);
 void Click(const Element& element, bool right = false);
-void Press(WORD vk, bool shift = false);
+void Press(WORD vk, bool shift = false, bool control = false);
 void Type(const std::wstring& text);  // characters, as an input method delivers them
 
 // The real executable in a throw-away install folder.
