@@ -1,13 +1,15 @@
 // The real executable under Wine against the stand-in service: first start,
 // a second start, and the hand-overs to the updater. Each test installs the
 // program into a folder of its own with a "service.ini" naming its stand-in
-// instance; the program's data folder is the profile's, cleaned first.
+// instance; the profile is a throw-away one (the user's data folder set
+// aside, the Run value and the program's registry key put back after).
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "shell/unique_handle.h"
 #include "tests/support/message_pump.h"
 #include "tests/support/paths.h"
+#include "tests/support/profile_guard.h"
 #include "tests/support/standin.h"
 #include "tests/support/inspect.h"
 
@@ -29,12 +32,6 @@ using testing_support::RegistryString;
 using testing_support::RemoveTree;
 
 const wchar_t kClass[] = L"zudedo_main_panel";
-
-std::wstring DataFolder() {
-    wchar_t docs[MAX_PATH] = {};
-    ::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, docs);
-    return std::wstring(docs) + L"\\TAVO_zudedo";
-}
 
 // Every file below a folder with its last write time, to see that nothing changed.
 void Snapshot(const std::wstring& folder, std::vector<std::pair<std::wstring, ULONGLONG>>& out) {
@@ -63,8 +60,8 @@ protected:
         quiet["notices"] = Json::Value(Json::arrayValue);
         standin.SetState(quiet);
         ASSERT_EQ(nullptr, ::FindWindowW(kClass, nullptr)) << "another client is running";
-        data = DataFolder();
-        RemoveTree(data);
+        profile = std::make_unique<testing_support::ProfileGuard>();
+        data = profile->data();
         wchar_t temp[MAX_PATH] = {};
         ::GetTempPathW(MAX_PATH, temp);
         install = std::wstring(temp) + L"zudedo-e2e-" + std::to_wstring(::GetCurrentProcessId());
@@ -86,7 +83,9 @@ protected:
             }
         }
         RemoveTree(install);
-        RemoveTree(data);
+        profile->Restore();
+        EXPECT_EQ("", profile->Differences()) << "the test left something behind";
+        profile.reset();
     }
 
     HANDLE Start() {
@@ -202,6 +201,7 @@ protected:
     }
 
     testing_support::StandIn standin;
+    std::unique_ptr<testing_support::ProfileGuard> profile;
     std::wstring data, install, exe;
     std::vector<shell::UniqueHandleKernel> processes;
 };

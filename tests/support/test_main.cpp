@@ -1,7 +1,8 @@
 // Test entry: every test process writes its data files into a folder of its
-// own under the temporary folder, never into the user's documents; and every
+// own under the temporary folder, never into the user's documents; every
 // test starts as in a fresh process, whether the program runs one test (as
-// ctest does) or all of them in one process.
+// ctest does) or all of them in one process; and the program leaves no Run
+// value of its own behind.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -72,6 +73,8 @@ private:
     ServiceConfig service_;
 };
 
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,7 +88,21 @@ int main(int argc, char** argv) {
     app = app.substr(0, app.find_last_of(L'\\'));
     auto* fresh = new FreshProcessState(app, data);  // owned by the listener list
     ::testing::UnitTest::GetInstance()->listeners().Append(fresh);
+    // Tests that run the first-start code register this program in the Run
+    // key; what was there before is put back.
+    const std::wstring run = testing_support::RegistryString(kRunKey, L"tavo");
     int rc = RUN_ALL_TESTS();
+    if (testing_support::RegistryString(kRunKey, L"tavo") == exe && run != exe) {
+        shell::UniqueRegKey key;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS) {
+            if (run == L"<absent>" || run == L"<no key>" || run == L"<wrong type>") {
+                ::RegDeleteValueW(key.get(), L"tavo");
+            } else {
+                ::RegSetValueExW(key.get(), L"tavo", 0, REG_SZ, reinterpret_cast<const BYTE*>(run.c_str()),
+                                 static_cast<DWORD>((run.size() + 1) * sizeof(wchar_t)));
+            }
+        }
+    }
     // Leave nothing behind in the temporary folder.
     testing_support::RemoveTree(data);
     return rc;

@@ -107,10 +107,12 @@ bool DrawBanners(const std::wstring& out) {
         int type;
         DWORD color;
     };
+    // Texts and colours the client shows: signing in while offline, an empty
+    // name box, a post's success with the points total, a wrong password.
     const Sample samples[] = {
-        {L"banner.png", L"网络连接已恢复，正在重新登录", ui::kNoticeSimple, 0xFFFE7819},
+        {L"banner.png", L"连接已断开，请检查您的网络是否正常", ui::kNoticeSimple, 0xFFFE7819},
         {L"banner_chatbox.png", L"请您输入账号后再登录", ui::kNoticeChatBox, 0xFFFE7819},
-        {L"banner_lines.png", L"发布成功<n>本条询价已推送给 36 家同行<n>奖励 1 积分", ui::kNoticeSimple, 0xFF333333},
+        {L"banner_lines.png", L"发布成功,获得系统奖励1积分！<n>您累计已获得 101 积分", ui::kNoticeSimple, 0xFFFE7819},
         {L"banner_error.png", L"输入密码错误", ui::kNoticeChatBox, 0xFFF00000},
     };
     bool ok = true;

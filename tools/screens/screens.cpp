@@ -1,18 +1,26 @@
 // Screenshots of the main window against the service named in
 // "service.ini" beside this program: signed out with the login layer, a
-// login tip, the tray menu, and signed in. Also what the demo runs when
-// there is no display to look at.
+// login tip, the keyboard's focus mark, the tray menu, signed in and
+// posting. Also what the demo runs when there is no display to look at: it
+// signs in by itself, in a throw-away profile (its data folder in the
+// temporary folder, nothing left in the Run key).
 //   screens [--out <folder>] [user] [password]
 #include <windows.h>
 #include <ole2.h>
 
+#include <shellapi.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "panels/main_panel.h"
+#include "panels/tray_icon.h"
 #include "shell/app_settings.h"
+#include "shell/messages.h"
+#include "shell/module_path.h"
 #include "shell/unique_handle.h"
 #include "tools/gallery/png_writer.h"
 #include "ui/controls.h"
@@ -25,11 +33,21 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD ms) { return ui::PaintMa
 
 void Pump(DWORD ms) { PumpUntil([] { return false; }, ms); }
 
-// What the screen shows in a rectangle: the window with whatever floats over it.
-bool CaptureScreen(const RECT& rc, const std::wstring& path) {
-    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+// Windows drawn by themselves (PrintWindow), each at its place on the
+// screen, over a quiet backdrop: no pixel of the screen around them gets in.
+// The rectangle is the union of the windows, grown by `margin`.
+bool CaptureWindows(const std::vector<HWND>& windows, const std::wstring& path, int margin = 0) {
+    Pump(250);
+    RECT all = {};
+    for (HWND w : windows) {
+        RECT rc;
+        ::GetWindowRect(w, &rc);
+        ::UnionRect(&all, &all, &rc);
+    }
+    ::InflateRect(&all, margin, margin);
+    const int w = all.right - all.left, h = all.bottom - all.top;
     HDC screen = ::GetDC(nullptr);
-    HDC mem = ::CreateCompatibleDC(screen);
+    HDC canvas = ::CreateCompatibleDC(screen);
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
     bi.bmiHeader.biWidth = w;
@@ -37,10 +55,42 @@ bool CaptureScreen(const RECT& rc, const std::wstring& path) {
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP dib = ::CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(mem, dib);
-    ::BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
-    ::SelectObject(mem, old);
+    HBITMAP dib = ::CreateDIBSection(canvas, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(canvas, dib);
+    HBRUSH backdrop = ::CreateSolidBrush(RGB(0xE4, 0xE8, 0xEE));
+    RECT whole = {0, 0, w, h};
+    ::FillRect(canvas, &whole, backdrop);
+    ::DeleteObject(backdrop);
+    // Each window, then its native children (text boxes draw themselves).
+    std::vector<HWND> drawn;
+    for (HWND window : windows) {
+        drawn.push_back(window);
+        for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            if (::IsWindowVisible(child)) drawn.push_back(child);
+        }
+    }
+    for (HWND window : drawn) {
+        RECT rc;
+        ::GetWindowRect(window, &rc);
+        const int ww = rc.right - rc.left, wh = rc.bottom - rc.top;
+        HDC one = ::CreateCompatibleDC(screen);
+        HBITMAP bmp = ::CreateCompatibleBitmap(screen, ww, wh);
+        HGDIOBJ oldOne = ::SelectObject(one, bmp);
+        ::PrintWindow(window, one, 0);
+        HRGN shape = ::CreateRectRgn(0, 0, 0, 0);
+        // A window with an outline (rounded corners) shows only inside it.
+        if (::GetWindowRgn(window, shape) != ERROR) {
+            ::OffsetRgn(shape, rc.left - all.left, rc.top - all.top);
+            ::SelectClipRgn(canvas, shape);
+        }
+        ::BitBlt(canvas, rc.left - all.left, rc.top - all.top, ww, wh, one, 0, 0, SRCCOPY);
+        ::SelectClipRgn(canvas, nullptr);
+        ::DeleteObject(shape);
+        ::SelectObject(one, oldOne);
+        ::DeleteObject(bmp);
+        ::DeleteDC(one);
+    }
+    ::GdiFlush();
     std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
     const auto* src = static_cast<const uint8_t*>(bits);
     for (size_t i = 0; i < rgba.size(); i += 4) {
@@ -49,8 +99,9 @@ bool CaptureScreen(const RECT& rc, const std::wstring& path) {
         rgba[i + 2] = src[i];
         rgba[i + 3] = 255;
     }
+    ::SelectObject(canvas, old);
     ::DeleteObject(dib);
-    ::DeleteDC(mem);
+    ::DeleteDC(canvas);
     ::ReleaseDC(nullptr, screen);
     std::string png = gallery::EncodePng(rgba, w, h);
     shell::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
@@ -59,6 +110,91 @@ bool CaptureScreen(const RECT& rc, const std::wstring& path) {
     std::printf("%s %ls (%dx%d)\n", ok ? "wrote" : "could not write", path.c_str(), w, h);
     return ok;
 }
+
+// The visible windows of this process of one class, topmost last.
+std::vector<HWND> Popups(const wchar_t* className) {
+    std::vector<HWND> found;
+    for (HWND w = ::GetTopWindow(nullptr); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT)) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(w, &pid);
+        wchar_t cls[64] = {};
+        ::GetClassNameW(w, cls, 64);
+        if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(w) && wcscmp(cls, className) == 0) {
+            found.insert(found.begin(), w);
+        }
+    }
+    return found;
+}
+
+// Where the notification area's icon sits: the system's tray window when
+// there is one, else the corner of the work area that holds it on Windows.
+POINT TrayPoint() {
+    for (const wchar_t* cls : {L"Shell_TrayWnd", L"__winex11_standalone_tray"}) {
+        HWND tray = ::FindWindowW(cls, nullptr);
+        RECT rc;
+        if (tray != nullptr && ::IsWindowVisible(tray) && ::GetWindowRect(tray, &rc) && rc.right > rc.left) {
+            const int side = std::min(rc.right - rc.left, rc.bottom - rc.top);
+            return POINT{rc.left + side / 2, rc.top + side / 2};
+        }
+    }
+    RECT work;
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return POINT{work.right - 24, work.bottom - 2};
+}
+
+// The profile of the run is a throw-away one: the data folder lives in the
+// temporary folder, and the Run value the first start registers is put
+// back as it was.
+class ThrowAwayProfile {
+public:
+    ThrowAwayProfile() {
+        wchar_t temp[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        data_ = std::wstring(temp) + L"zudedo-screens-" + std::to_wstring(::GetCurrentProcessId());
+        const std::wstring exe = shell::ModulePath();
+        AppFolders::Override(exe.substr(0, exe.find_last_of(L'\\')), data_);
+        shell::UniqueRegKey key;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
+            wchar_t value[2048] = {};
+            DWORD size = sizeof(value) - sizeof(wchar_t), type = 0;
+            if (::RegQueryValueExW(key.get(), kRunValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) ==
+                ERROR_SUCCESS) {
+                hadRun_ = true;
+                runType_ = type;
+                run_.assign(reinterpret_cast<const char*>(value), size);
+            }
+        }
+    }
+    ~ThrowAwayProfile() { PutBack(); }
+    ThrowAwayProfile(const ThrowAwayProfile&) = delete;
+    ThrowAwayProfile& operator=(const ThrowAwayProfile&) = delete;
+
+    void PutBack() const {
+        shell::UniqueRegKey key;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS) {
+            if (hadRun_) {
+                ::RegSetValueExW(key.get(), kRunValue, 0, runType_, reinterpret_cast<const BYTE*>(run_.data()),
+                                 static_cast<DWORD>(run_.size()));
+            } else {
+                ::RegDeleteValueW(key.get(), kRunValue);
+            }
+        }
+        std::wstring from = data_ + L'\0';
+        SHFILEOPSTRUCTW op = {};
+        op.wFunc = FO_DELETE;
+        op.pFrom = from.c_str();
+        op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+        ::SHFileOperationW(&op);
+    }
+
+private:
+    static constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    static constexpr const wchar_t* kRunValue = L"tavo";
+    std::wstring data_;
+    bool hadRun_ = false;
+    DWORD runType_ = REG_SZ;
+    std::string run_;
+};
 
 RECT WindowRect(HWND hwnd, int growRight = 0, int growDown = 0) {
     RECT rc;
@@ -93,23 +229,16 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring user = rest.size() > 0 ? rest[0] : L"demo";
     const std::wstring password = rest.size() > 1 ? rest[1] : L"demo123";
 
+    ThrowAwayProfile profile;
+    // The real first-run code: defaults written, auto-start registered (and
+    // put back at once: this tool is not the client).
     Settings().Load();
+    profile.PutBack();
     ui::PaintManager::SetInstance(::GetModuleHandleW(nullptr));
     ui::PaintManager::SetResourcePath(ui::PaintManager::GetInstancePath());
     shell::UniqueModule richEdit(::LoadLibraryW(L"Riched20.dll"));
     ::OleInitialize(nullptr);
     int rc = 0;
-    // A quiet desktop behind the windows, instead of the display's black.
-    WNDCLASSW backdropClass = {};
-    backdropClass.lpfnWndProc = ::DefWindowProcW;
-    backdropClass.hInstance = ::GetModuleHandleW(nullptr);
-    backdropClass.hbrBackground = ::CreateSolidBrush(RGB(0xE4, 0xE8, 0xEE));
-    backdropClass.lpszClassName = L"zudedo_screens_backdrop";
-    ::RegisterClassW(&backdropClass);
-    HWND backdrop = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, backdropClass.lpszClassName, L"", WS_POPUP,
-                                      0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), nullptr,
-                                      nullptr, backdropClass.hInstance, nullptr);
-    ::SetWindowPos(backdrop, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     {
         MainPanel panel;
         panel.Create(nullptr, MainPanel::kTitle, MainPanel::kStyle, 0);
@@ -120,39 +249,70 @@ int wmain(int argc, wchar_t** argv) {
             rc = 1;
         }
         Pump(800);
+        ui::PaintManager& pm = panel.GetPaintManager();
         Click(panel, L"NotLoggedUser");
         Pump(500);
-        CaptureScreen(WindowRect(panel), out + L"\\main_signed_out.png");
+        CaptureWindows({panel}, out + L"\\main_signed_out.png");
+
+        // The keyboard's focus mark: Tab from the name box, as a person moves on.
+        for (int i = 0; i < 2; ++i) {
+            HWND focus = ::GetFocus() != nullptr ? ::GetFocus() : static_cast<HWND>(panel);
+            ::PostMessageW(focus, WM_KEYDOWN, VK_TAB, 0);
+            ::PostMessageW(focus, WM_KEYUP, VK_TAB, 0);
+            Pump(200);
+        }
+        CaptureWindows({panel}, out + L"\\main_focus_mark.png");
 
         // A login tip: the password is missing.
-        panel.GetPaintManager().FindControl(L"EditUsername")->SetText(user);
-        panel.GetPaintManager().FindControl(L"EditPassword")->SetText(L"");
+        pm.FindControl(L"EditUsername")->SetText(user);
+        pm.FindControl(L"EditPassword")->SetText(L"");
         Click(panel, L"BtnLogin");
         Pump(700);
-        CaptureScreen(WindowRect(panel, 0, 0), out + L"\\main_login_tip.png");
+        std::vector<HWND> withTip{panel};
+        for (HWND banner : Popups(L"NoticeBanner")) withTip.push_back(banner);
+        CaptureWindows(withTip, out + L"\\main_login_tip.png", 8);
 
-        // The tray menu, opened beside the window as from the tray icon.
+        // The tray menu where it opens: at the notification icon, with the
+        // window beside it, opened by the icon's own right click.
+        const POINT tray = TrayPoint();
+        RECT work;
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
         RECT wr = WindowRect(panel);
-        auto* menu = new ui::UIMenu(L"menu_tray.xml");
-        menu->Init(panel.GetPaintManager().GetRoot(), POINT{wr.right + 8, wr.top + 260}, ui::UIMenu::kAbovePoint);
+        const int ww = wr.right - wr.left, wh = wr.bottom - wr.top;
+        const int x = tray.x > (work.left + work.right) / 2 ? tray.x - ww - 160 : tray.x + 160;
+        const int y = tray.y > (work.top + work.bottom) / 2 ? work.bottom - wh - 8 : work.top + 8;
+        ::SetWindowPos(panel, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        ::SetCursorPos(tray.x, tray.y);
+        ::SendMessageW(panel, msg::kTrayIcon, TrayIcon::kId, WM_RBUTTONUP);
         Pump(500);
-        RECT shot = wr;
-        shot.right += 160;
-        CaptureScreen(shot, out + L"\\main_tray_menu.png");
-        if (HWND m = ::FindWindowW(L"MenuWnd", nullptr)) ::DestroyWindow(m);
+        std::vector<HWND> withMenu{panel};
+        for (HWND m : Popups(L"MenuWnd")) withMenu.push_back(m);
+        CaptureWindows(withMenu, out + L"\\main_tray_menu.png", 8);
+        for (HWND m : Popups(L"MenuWnd")) ::DestroyWindow(m);
+        ::SetWindowPos(panel, nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        Pump(200);
 
-        panel.GetPaintManager().FindControl(L"EditPassword")->SetText(password);
+        pm.FindControl(L"EditPassword")->SetText(password);
         Click(panel, L"BtnLogin");
         if (!PumpUntil([] { return Settings().signedIn; }, 15000)) {
             std::printf("could not sign in as %ls\n", user.c_str());
             rc = 1;
         }
         Pump(1500);
-        CaptureScreen(WindowRect(panel), out + L"\\main_signed_in.png");
+        CaptureWindows({panel}, out + L"\\main_signed_in.png");
+
+        // Posting: the box has the focus, the options are open, the counter counts.
+        Click(panel, L"PostEdit");
+        if (ui::Control* edit = pm.FindControl(L"PostEdit")) {
+            pm.SetFocus(edit);
+            edit->SetText(L"北京出发，海南双飞五日游，20人团，求当地地接报价");
+        }
+        Pump(500);
+        CaptureWindows({panel}, out + L"\\main_posting.png");
+
         ::PostMessageW(panel, WM_CLOSE, 0, 0);
         PumpUntil([&] { return !::IsWindow(panel); }, 10000);
     }
-    ::DestroyWindow(backdrop);
     ::OleUninitialize();
     return rc;
 }
