@@ -22,9 +22,10 @@ namespace {
 using journey::Element;
 using journey::Utf8;
 
-// The boxes are named by the hints laid over them.
-const wchar_t kUserBox[] = L"请输入星程账号";
-const wchar_t kPasswordBox[] = L"请输入密码";
+// The login boxes carry names of their own; the post box is named by the
+// hint laid over it.
+const wchar_t kUserBox[] = L"用户名";
+const wchar_t kPasswordBox[] = L"密码";
 const wchar_t kPostBox[] = L"发布或转发一条有效的QQ即时询价信息奖励1积分，发布违规信息每次扣除10积分。";
 const wchar_t kLogin[] = L"登录";
 
@@ -294,7 +295,7 @@ TEST_F(Journey, ServiceDownWhenPressingLoginShowsFeedback) {
     ASSERT_TRUE(journey::WaitUntil([&] { return Received("login").size() == 1; }, 8000));
     // The person is told, next to what they pressed, and can try again.
     const std::wstring tip = client->WaitForTip(10000);
-    EXPECT_NE(std::wstring::npos, tip.find(L"连接已断开")) << "tip: " << Utf8(tip);
+    EXPECT_NE(std::wstring::npos, tip.find(L"网络异常")) << "tip: " << Utf8(tip);
     EXPECT_TRUE(client->WaitFor(kLogin, ROLE_SYSTEM_PUSHBUTTON, 5000)) << journey::Describe(client->Read());
     EXPECT_FALSE(SignedIn());
     EXPECT_EQ(0u, client->Close());
@@ -303,7 +304,7 @@ TEST_F(Journey, ServiceDownWhenPressingLoginShowsFeedback) {
 TEST_F(Journey, OpenEachPageOption) {
     StartClient();
     // Signed out, a personal page asks to sign in first.
-    auto mine = client->WaitFor(L"我的询价", ROLE_SYSTEM_RADIOBUTTON);
+    auto mine = client->WaitFor(L"我的询价", ROLE_SYSTEM_PAGETAB);
     ASSERT_TRUE(mine) << journey::Describe(client->Read());
     journey::Click(*mine);
     EXPECT_EQ(L"请登录后再查看您发布的询价", client->WaitForTip()) << journey::Describe(client->Read());
@@ -316,16 +317,16 @@ TEST_F(Journey, OpenEachPageOption) {
     } pages[] = {{L"我的询价", false}, {L"我的订阅", false}, {L"询价首页", true}};
     for (const Page& page : pages) {
         SCOPED_TRACE(Utf8(page.option));
-        auto option = client->WaitFor(page.option, ROLE_SYSTEM_RADIOBUTTON);
+        auto option = client->WaitFor(page.option, ROLE_SYSTEM_PAGETAB);
         ASSERT_TRUE(option);
         journey::Click(*option);
-        EXPECT_TRUE(client->WaitFor(page.option, ROLE_SYSTEM_RADIOBUTTON, 3000, STATE_SYSTEM_CHECKED))
+        EXPECT_TRUE(client->WaitFor(page.option, ROLE_SYSTEM_PAGETAB, 3000, STATE_SYSTEM_SELECTED))
             << journey::Describe(client->Read());
         for (const wchar_t* other : {L"我的询价", L"我的订阅", L"询价首页"}) {
             if (other == page.option) continue;
-            auto o = client->Find(other, ROLE_SYSTEM_RADIOBUTTON);
+            auto o = client->Find(other, ROLE_SYSTEM_PAGETAB);
             ASSERT_TRUE(o);
-            EXPECT_FALSE(o->Has(STATE_SYSTEM_CHECKED)) << Utf8(other);
+            EXPECT_FALSE(o->Has(STATE_SYSTEM_SELECTED)) << Utf8(other);
         }
         // Only the list home page keeps the post box.
         EXPECT_EQ(page.postBox, journey::WaitUntil([&] { return client->Find(kPostBox, ROLE_SYSTEM_TEXT).has_value(); },
