@@ -330,6 +330,10 @@ void LoginLayer::OnCredentialOption(bool autoOption) {
 
 void LoginLayer::OnKeyDown(WPARAM key) {
     if (key == VK_RETURN && layer_ && layer_->IsVisible()) {
+        // A focused button, option or link answers Return itself, as a
+        // click: 注册>> must not also sign in, nor 登录 sign in twice.
+        const ui::Control* focus = host_.Paint().GetFocus();
+        if (focus != nullptr && focus->NativeHandle() == nullptr) return;
         OnLoginButton();
     } else if (key == VK_CAPITAL && editPassword_ && editPassword_->IsFocused() && (::GetKeyState(VK_CAPITAL) & 1)) {
         ShowCapsLockTip();

@@ -360,4 +360,31 @@ TEST_F(MainPanelTest, ReturnInTheLoginLayerSignsIn) {
     EXPECT_TRUE(PumpUntil([] { return Settings().signedIn; }));
 }
 
+// Return on a focused button is that button's own: the close button hides
+// the layer without a sign-in, and 登录 signs in once.
+TEST_F(MainPanelTest, ReturnOnAFocusedControlIsThatControlsOwn) {
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return panel->Reachability() == 1; }));
+    panel->ShowLoginLayer();
+    PumpFor(100);
+    Type(L"EditUsername", L"demo");
+    Type(L"EditPassword", L"demo123");
+    Control(L"BtnHideLoginLayer")->SetFocus();
+    PressKey(VK_RETURN);
+    PumpFor(500);
+    EXPECT_EQ(0u, Received("login"));
+    EXPECT_FALSE(Settings().signedIn);
+    EXPECT_FALSE(Control(L"LoginLayer")->IsVisible());
+
+    panel->ShowLoginLayer();
+    PumpFor(100);
+    Type(L"EditUsername", L"demo");
+    Type(L"EditPassword", L"demo123");
+    Control(L"BtnLogin")->SetFocus();
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(PumpUntil([] { return Settings().signedIn; }));
+    PumpFor(300);
+    EXPECT_EQ(1u, Received("login"));
+}
+
 }  // namespace
