@@ -5,6 +5,7 @@
 #include "shell/app_settings.h"
 #include "shell/saved_password.h"
 #include "tests/support/inspect.h"
+#include "tests/support/fresh_settings.h"
 #include "tests/support/paths.h"
 
 namespace {
@@ -13,16 +14,7 @@ std::wstring ReadIni(const std::wstring& path, const wchar_t* key) {
     return testing_support::ReadIni(path, L"Main", key);
 }
 
-class LoginCredentialsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ::DeleteFileW(s.DataFilePath(L"config.ini").c_str());
-        s.Load();
-        ::DeleteFileW(s.passwordPath.c_str());
-    }
-    std::string FileBytes() const { return testing_support::ReadFileBytes(s.passwordPath); }
-    AppSettings s;
-};
+class LoginCredentialsTest : public testing_support::FreshSettingsTest {};
 
 TEST_F(LoginCredentialsTest, StartFillsTheBoxesAndOptionsAreCoupled) {
     s.WriteString(L"Main", L"UserName", L"demo");

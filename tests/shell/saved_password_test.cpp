@@ -4,20 +4,12 @@
 
 #include "shell/app_settings.h"
 #include "shell/text_cipher.h"
+#include "tests/support/fresh_settings.h"
 #include "tests/support/paths.h"
 
 namespace {
 
-class SavedPasswordTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ::DeleteFileW(s.DataFilePath(L"config.ini").c_str());
-        s.Load();
-        ::DeleteFileW(s.passwordPath.c_str());
-    }
-    std::string FileBytes() const { return testing_support::ReadFileBytes(s.passwordPath); }
-    AppSettings s;
-};
+class SavedPasswordTest : public testing_support::FreshSettingsTest {};
 
 TEST_F(SavedPasswordTest, RoundTrips) {
     for (const wchar_t* password : {L"demo123", L"a&b=c+d e", L"张三的密码2024"}) {
