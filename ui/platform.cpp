@@ -1,5 +1,7 @@
 #include "ui/platform.h"
 
+#include <algorithm>
+
 namespace ui {
 namespace {
 
@@ -91,6 +93,47 @@ RECT WorkAreaAt(POINT pt) {
     RECT rc = {};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &rc, 0);
     return rc;
+}
+
+TrayPlace FindTrayPlace() {
+    TrayPlace place{{}, TrayEdge::kBottom};
+    HWND bar = ::FindWindowW(L"Shell_TrayWnd", nullptr);
+    RECT barRect = {};
+    if (bar == nullptr || !::GetWindowRect(bar, &barRect)) {
+        place.work = WorkAreaAt(POINT{0, 0});
+        return place;
+    }
+    const POINT centre{(barRect.left + barRect.right) / 2, (barRect.top + barRect.bottom) / 2};
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!::GetMonitorInfoW(::MonitorFromPoint(centre, MONITOR_DEFAULTTONEAREST), &info)) {
+        place.work = WorkAreaAt(centre);
+        return place;
+    }
+    place.work = info.rcWork;
+    const RECT& mon = info.rcMonitor;
+    const bool wide = barRect.right - barRect.left >= barRect.bottom - barRect.top;
+    if (wide) {
+        place.edge = centre.y < (mon.top + mon.bottom) / 2 ? TrayEdge::kTop : TrayEdge::kBottom;
+    } else {
+        place.edge = centre.x < (mon.left + mon.right) / 2 ? TrayEdge::kLeft : TrayEdge::kRight;
+    }
+    return place;
+}
+
+RECT CornerNextToTray(const TrayPlace& place, SIZE size, int gapX, int gapY) {
+    const RECT& work = place.work;
+    const LONG width = std::min<LONG>(size.cx, work.right - work.left);
+    const LONG height = std::min<LONG>(size.cy, work.bottom - work.top);
+    // The notification area ends a horizontal task bar on the right and a
+    // vertical one at the bottom.
+    LONG x = work.right - width - gapX;
+    if (place.edge == TrayEdge::kLeft) x = work.left + gapX;
+    LONG y = work.bottom - height - gapY;
+    if (place.edge == TrayEdge::kTop) y = work.top + gapY;
+    x = std::clamp(x, work.left, work.right - width);
+    y = std::clamp(y, work.top, work.bottom - height);
+    return RECT{x, y, x + width, y + height};
 }
 
 }  // namespace ui

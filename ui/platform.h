@@ -31,6 +31,18 @@ inline int UnscaleBy(int value, UINT dpi) { return dpi == 96 ? value : ::MulDiv(
 // The work area of the monitor nearest to a point.
 RECT WorkAreaAt(POINT pt);
 
+// Where the task bar's notification area is, as an edge of its monitor.
+enum class TrayEdge { kBottom, kTop, kLeft, kRight };
+struct TrayPlace {
+    RECT work;      // the work area of the monitor with the notification area
+    TrayEdge edge;  // the edge the task bar sits on (bottom without a task bar)
+};
+TrayPlace FindTrayPlace();
+// A window of `size` in the corner of the work area next to the
+// notification area: `gapX` pixels from the side edge and `gapY` from the
+// bottom (or top) edge; always inside the work area.
+RECT CornerNextToTray(const TrayPlace& place, SIZE size, int gapX, int gapY);
+
 // Whether the system's high-contrast scheme is on: the controls then draw
 // text, frames and fills in the system's colours. Read on first use and
 // again by RefreshHighContrast (on WM_SETTINGCHANGE and WM_SYSCOLORCHANGE).

@@ -239,3 +239,36 @@ TEST_F(DpiTest, OddScalesRoundAndMalformedNoticesAreSurvived) {
 }
 
 }  // namespace
+
+namespace {
+
+// A pop-up in the corner next to the notification area, wherever the task
+// bar is, and never outside the work area however large it is.
+TEST(TrayCorner, FollowsTheTaskBarAndStaysInside) {
+    const RECT work{100, 50, 1100, 750};
+    const SIZE size{257, 103};
+    RECT rc = ui::CornerNextToTray({work, ui::TrayEdge::kBottom}, size, 8, 2);
+    EXPECT_EQ(rc.right, 1092);
+    EXPECT_EQ(rc.bottom, 748);
+    rc = ui::CornerNextToTray({work, ui::TrayEdge::kRight}, size, 8, 2);
+    EXPECT_EQ(rc.right, 1092);
+    EXPECT_EQ(rc.bottom, 748);
+    rc = ui::CornerNextToTray({work, ui::TrayEdge::kTop}, size, 8, 2);
+    EXPECT_EQ(rc.right, 1092);
+    EXPECT_EQ(rc.top, 52);
+    rc = ui::CornerNextToTray({work, ui::TrayEdge::kLeft}, size, 8, 2);
+    EXPECT_EQ(rc.left, 108);
+    EXPECT_EQ(rc.bottom, 748);
+    rc = ui::CornerNextToTray({work, ui::TrayEdge::kBottom}, SIZE{5000, 5000}, 8, 2);
+    EXPECT_EQ(rc.left, work.left);
+    EXPECT_EQ(rc.top, work.top);
+    EXPECT_EQ(rc.right, work.right);
+    EXPECT_EQ(rc.bottom, work.bottom);
+    // The real desktop: inside its work area.
+    const ui::TrayPlace place = ui::FindTrayPlace();
+    rc = ui::CornerNextToTray(place, size, 8, 2);
+    EXPECT_GE(rc.left, place.work.left);
+    EXPECT_LE(rc.bottom, place.work.bottom);
+}
+
+}  // namespace
