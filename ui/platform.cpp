@@ -96,27 +96,29 @@ RECT WorkAreaAt(POINT pt) {
 }
 
 TrayPlace FindTrayPlace() {
-    TrayPlace place{{}, TrayEdge::kBottom};
+    // The task bar's monitor (the primary one without a task bar); the edge
+    // it sits on is the side its reserved strip takes from the work area.
+    POINT at{0, 0};
     HWND bar = ::FindWindowW(L"Shell_TrayWnd", nullptr);
     RECT barRect = {};
-    if (bar == nullptr || !::GetWindowRect(bar, &barRect)) {
-        place.work = WorkAreaAt(POINT{0, 0});
-        return place;
+    if (bar != nullptr && ::GetWindowRect(bar, &barRect)) {
+        at = POINT{(barRect.left + barRect.right) / 2, (barRect.top + barRect.bottom) / 2};
     }
-    const POINT centre{(barRect.left + barRect.right) / 2, (barRect.top + barRect.bottom) / 2};
+    TrayPlace place{{}, TrayEdge::kBottom};
     MONITORINFO info = {};
     info.cbSize = sizeof(info);
-    if (!::GetMonitorInfoW(::MonitorFromPoint(centre, MONITOR_DEFAULTTONEAREST), &info)) {
-        place.work = WorkAreaAt(centre);
+    if (!::GetMonitorInfoW(::MonitorFromPoint(at, MONITOR_DEFAULTTOPRIMARY), &info)) {
+        place.work = WorkAreaAt(at);
         return place;
     }
     place.work = info.rcWork;
     const RECT& mon = info.rcMonitor;
-    const bool wide = barRect.right - barRect.left >= barRect.bottom - barRect.top;
-    if (wide) {
-        place.edge = centre.y < (mon.top + mon.bottom) / 2 ? TrayEdge::kTop : TrayEdge::kBottom;
-    } else {
-        place.edge = centre.x < (mon.left + mon.right) / 2 ? TrayEdge::kLeft : TrayEdge::kRight;
+    if (info.rcWork.top > mon.top) {
+        place.edge = TrayEdge::kTop;
+    } else if (info.rcWork.left > mon.left) {
+        place.edge = TrayEdge::kLeft;
+    } else if (info.rcWork.right < mon.right) {
+        place.edge = TrayEdge::kRight;
     }
     return place;
 }
