@@ -125,7 +125,8 @@ bool UpdateWindow::OpenAddress(const std::wstring& address) {
     return true;
 }
 
-void UpdateWindow::ClearCompleteNotice() {
+void UpdateWindow::ClearCompleteNotice() const {
+    if (refused_ != update_layout::Refusal::kNone) return;
     ::WritePrivateProfileStringW(L"UpdateInfo", L"UpdateCompleteNotice", L"0", CheckUpdate::UpdateInfoPath().c_str());
 }
 

@@ -68,7 +68,9 @@ protected:
     // Opens a web address with the system's handler; false (nothing
     // opened) for anything else.
     static bool OpenAddress(const std::wstring& address);
-    static void ClearCompleteNotice();
+    // The updater's request to show the update-complete panel is answered;
+    // a window that never showed answers nothing.
+    void ClearCompleteNotice() const;
 
 private:
     std::wstring file_;

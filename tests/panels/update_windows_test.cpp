@@ -252,15 +252,21 @@ TEST_F(UpdateWindowsTest, UnusableLayoutMakesNoWindow) {
         {"no controls", "<Window size='300,160'></Window>", true},
         {"over 4 MiB", std::string(update_layout::kMaxBytes + 1, ' '), true},
     };
+    ::WritePrivateProfileStringW(L"UpdateInfo", L"UpdateCompleteNotice", L"1", CheckUpdate::UpdateInfoPath().c_str());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ::DeleteFileW(update_layout::PathOf(update_layout::kNotice).c_str());
+        ::DeleteFileW(update_layout::PathOf(update_layout::kComplete).c_str());
         if (c.put) Put(update_layout::kNotice, c.bytes);
+        if (c.put) Put(update_layout::kComplete, c.bytes);
         EXPECT_EQ(nullptr, ui::SecondaryWindow::Open<UpdateAvailabelNotice>(owner.hwnd()));
+        EXPECT_EQ(nullptr, ui::SecondaryWindow::Open<UpdateCompletePanel>(owner.hwnd()));
         testing_support::PumpFor(30);
         EXPECT_TRUE(WindowsOf(kNoticeClass).empty());
-        // Nothing was shown, so nothing says it was seen.
+        EXPECT_TRUE(WindowsOf(kCompleteClass).empty());
+        // Nothing was shown, so nothing says it was seen or answered.
         EXPECT_EQ(L"<absent>", LastNotice());
+        EXPECT_EQ(L"1", CompleteNotice());
     }
     EXPECT_TRUE(Exists(update_layout::PathOf(update_layout::kNotice))) << "the oversized layout stays";
 }
