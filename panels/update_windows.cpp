@@ -46,7 +46,8 @@ Refusal Consume(const std::wstring& path, std::wstring* xml) {
     size_t start = 0;
     if (bytes.size() > 2 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) start = 3;
     *xml = ui::Utf8ToUtf16(std::string_view(bytes).substr(start));
-    // The layout builder takes text only from its first "<" on.
+    // The layout builder reads text from a "<" on as markup, anything else
+    // as the name of a skin file.
     size_t first = 0;
     while (first < xml->size() && std::iswspace((*xml)[first])) ++first;
     xml->erase(0, first);
