@@ -100,6 +100,7 @@ void MainPanel::Init() {
     loginBusi_ = std::make_unique<LoginBusi>(hwnd_);
     msgCenterBusi_ = std::make_unique<MsgCenterBusi>(hwnd_);
     subscribeBusi_ = std::make_unique<SubscribeBusi>(hwnd_);
+    updateWindows_.ShowCompleteIfDue();
     StartTimer(kNoticeCheckTimer);
 }
 

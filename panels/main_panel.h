@@ -23,6 +23,7 @@
 #include "panels/side_windows.h"
 #include "panels/tray_icon.h"
 #include "panels/tray_menus.h"
+#include "panels/update_windows.h"
 #include "ui/notice_banner.h"
 #include "ui/skin_window.h"
 #include "ui/window_ref.h"
@@ -155,6 +156,7 @@ private:
     PostBox postBox_{*this};
     ConnectionWatch connection_{*this};
     SideWindows sideWindows_;
+    UpdateWindows updateWindows_{*this};
     std::unique_ptr<LoginBusi> loginBusi_;
     std::unique_ptr<MainBusi> mainBusi_;
     std::unique_ptr<SubscribeBusi> subscribeBusi_;

@@ -16,7 +16,7 @@ ALLOWED = {
     "api": {"net", "shell"},
     "update": {"api", "net", "shell"},
     "ui": {"shell"},
-    "panels": {"ui", "api", "net", "shell"},
+    "panels": {"ui", "api", "net", "shell", "update"},
     "app": {"panels", "update", "ui", "api", "net", "shell"},
 }
 

@@ -3,12 +3,15 @@
 // login tip, the keyboard's focus mark, the tray menu, signed in and
 // posting. Also what the demo runs when there is no display to look at: it
 // signs in by itself, in a throw-away profile (its data folder in the
-// temporary folder, nothing left in the Run key).
+// temporary folder, nothing left in the Run key). Then the three update
+// windows: the notice with the service's published layout, the other two
+// with the updater's layouts of the test fixtures.
 //   screens [--out <folder>] [user] [password]
 #include <windows.h>
 #include <ole2.h>
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,7 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "net/blocking_http.h"
 #include "panels/main_panel.h"
+#include "panels/update_windows.h"
+#include "shell/service_config.h"
 #include "panels/tray_icon.h"
 #include "shell/app_settings.h"
 #include "shell/messages.h"
@@ -214,6 +220,38 @@ void Click(MainPanel& panel, const wchar_t* name) {
     Pump(100);
 }
 
+// One update window from its layout in the update folder, pictured alone.
+template <typename W>
+void PictureUpdateWindow(HWND owner, const std::wstring& path) {
+    W* window = ui::SecondaryWindow::Open<W>(owner);
+    if (window == nullptr) {
+        std::printf("no layout for %ls\n", path.c_str());
+        return;
+    }
+    const HWND hwnd = window->GetHWND();
+    CaptureWindows({hwnd}, path);
+    ::DestroyWindow(hwnd);
+}
+
+void PictureUpdateWindows(HWND owner, const std::wstring& out) {
+    ::SHCreateDirectoryExW(nullptr, Settings().DataFilePath(L"update").c_str(), nullptr);
+    const ServiceConfig& service = Service();
+    DownloadToFile(service.webHost, L"/soft/sq/update/update_notice/1.0.1.0/notice_info/notice.xml",
+                   update_layout::PathOf(update_layout::kNotice), CREATE_ALWAYS, service.port);
+    PictureUpdateWindow<UpdateAvailabelNotice>(owner, out + L"\\update_notice.png");
+    // The source tree, through Wine's drive of the build machine's root.
+    std::wstring fixtures = L"Z:";
+    for (const char* p = ZUDEDO_SOURCE_DIR "/tests/update/fixtures/"; *p; ++p) {
+        fixtures.push_back(*p == '/' ? L'\\' : static_cast<wchar_t>(*p));
+    }
+    ::CopyFileW((fixtures + update_layout::kDownloaded).c_str(), update_layout::PathOf(update_layout::kDownloaded).c_str(),
+                FALSE);
+    PictureUpdateWindow<UpdatePackageDownloadedPanel>(owner, out + L"\\update_downloaded.png");
+    ::CopyFileW((fixtures + update_layout::kComplete).c_str(), update_layout::PathOf(update_layout::kComplete).c_str(),
+                FALSE);
+    PictureUpdateWindow<UpdateCompletePanel>(owner, out + L"\\update_complete.png");
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -309,6 +347,8 @@ int wmain(int argc, wchar_t** argv) {
         }
         Pump(500);
         CaptureWindows({panel}, out + L"\\main_posting.png");
+
+        PictureUpdateWindows(panel, out);
 
         ::PostMessageW(panel, WM_CLOSE, 0, 0);
         PumpUntil([&] { return !::IsWindow(panel); }, 10000);

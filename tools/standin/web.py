@@ -42,17 +42,21 @@ DEFAULT_NOTICE_FILE = "notice.xml"
 # and caption, and the control names the notice window reacts to are fixed.
 DEFAULT_NOTICE_LAYOUT = """\
 <?xml version="1.0" encoding="UTF-8"?>
-<Window size="271,173" caption="0,0,0,173">
-  <VerticalLayout>
-    <HorizontalLayout height="28">
-      <Label name="LabelTitle" text="更新提示"/>
-      <Button name="BtnExit" width="28" tooltip="关闭"/>
+<Window size="271,173" caption="0,0,0,173" textcolor="#FF202124">
+  <Font name="微软雅黑" size="12" default="true"/>
+  <Font name="微软雅黑" size="13" bold="true"/>
+  <VerticalLayout bkcolor="#FFFFFFFF" bordercolor="#FF1A5FBF" bordersize="1">
+    <HorizontalLayout height="28" bkcolor="#FF1E6FD9" inset="10,0,0,0">
+      <Label name="LabelTitle" text="更新提示" font="1" textcolor="#FFFFFFFF"/>
+      <Button name="BtnExit" align="center" width="28" text="×" tooltip="关闭" textcolor="#FFFFFFFF" hotbkcolor="#FFE81123"/>
     </HorizontalLayout>
-    <Label name="LabelContent" text="云帆商务台 {ver} 已发布，新版本改进了询价提醒和订阅功能。"/>
-    <HorizontalLayout height="32">
-      <Button name="LinkMore" text="了解详情"/>
-      <Button name="CloseNotice" text="不再提示"/>
-      <Button name="BtnOK" text="我知道了"/>
+    <Label name="LabelContent" padding="12,10,12,0" multiline="true" valign="top"
+           text="云帆商务台 {ver} 已发布，新版本改进了询价提醒和订阅功能。"/>
+    <HorizontalLayout height="42" inset="12,6,12,10" childpadding="8">
+      <Button name="LinkMore" text="了解详情" width="56" textcolor="#FF1E6FD9" hottextcolor="#FF0B57D0" handcursor="true"/>
+      <Control/>
+      <Button name="CloseNotice" align="center" text="不再提示" width="68" bkcolor="#FFF1F3F4" hotbkcolor="#FFE2E6EA"/>
+      <Button name="BtnOK" align="center" text="我知道了" width="68" bkcolor="#FF1E6FD9" hotbkcolor="#FF1A5FBF" textcolor="#FFFFFFFF"/>
     </HorizontalLayout>
   </VerticalLayout>
 </Window>
