@@ -137,13 +137,11 @@ UpdateAvailabelNotice::UpdateAvailabelNotice(HWND owner)
     : UpdateWindow(owner, update_layout::kNotice, L"zudedo_update_available_panel", L"更新提示", kExStyle) {}
 
 void UpdateAvailabelNotice::Init() {
-    // Bottom right of the work area of the monitor with the notification
-    // area, wherever on it the task bar sits.
+    // In the corner of the work area next to the notification area.
     RECT rc{};
     ::GetWindowRect(hwnd_, &rc);
     const UINT dpi = ui::DpiForWindow(hwnd_);
-    const ui::TrayPlace bottom{ui::FindTrayPlace().work, ui::TrayEdge::kBottom};
-    const RECT at = ui::CornerNextToTray(bottom, SIZE{rc.right - rc.left, rc.bottom - rc.top}, ui::ScaleBy(8, dpi),
+    const RECT at = ui::CornerNextToTray(ui::FindTrayPlace(), SIZE{rc.right - rc.left, rc.bottom - rc.top}, ui::ScaleBy(8, dpi),
                                          ui::ScaleBy(2, dpi));
     ::SetWindowPos(hwnd_, HWND_TOPMOST, at.left, at.top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
 }
