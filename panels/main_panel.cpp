@@ -14,6 +14,7 @@
 #include "shell/messages.h"
 #include "ui/browser.h"
 #include "ui/notice_banner.h"
+#include "update/update_check_aid_busi.h"
 
 namespace {
 
@@ -281,7 +282,7 @@ void MainPanel::EndServices(ULONGLONG deadline) {
     if (subscribeBusi_) subscribeBusi_->StopPolling();
     connection_.Stop();
     for (FCHttpRequestManager* service : std::initializer_list<FCHttpRequestManager*>{
-             loginBusi_.get(), mainBusi_.get(), msgCenterBusi_.get(), subscribeBusi_.get()}) {
+             loginBusi_.get(), mainBusi_.get(), msgCenterBusi_.get(), subscribeBusi_.get(), noticeCheck_.get()}) {
         if (service) service->AbortAll();
     }
     // One budget for all: a worker still blocked then is left behind, and
@@ -291,6 +292,7 @@ void MainPanel::EndServices(ULONGLONG deadline) {
     mainBusi_.reset();
     msgCenterBusi_.reset();
     subscribeBusi_.reset();
+    noticeCheck_.reset();
 }
 
 LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {

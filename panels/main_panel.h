@@ -31,6 +31,7 @@ class LoginBusi;
 class MainBusi;
 class MsgCenterBusi;
 class SubscribeBusi;
+class UpdateCheckAidBusi;
 
 namespace ui {
 class NoticeBanner;
@@ -159,6 +160,8 @@ private:
     std::unique_ptr<MainBusi> mainBusi_;
     std::unique_ptr<SubscribeBusi> subscribeBusi_;
     std::unique_ptr<MsgCenterBusi> msgCenterBusi_;
+    // Made by the one-shot notice timer; idle once its check has ended.
+    std::unique_ptr<UpdateCheckAidBusi> noticeCheck_;
     std::unique_ptr<BrowserNavigator> navigator_;
     // The tip banner deletes itself; the reference reads null once it has.
     ui::WindowRef<ui::NoticeBanner> banner_;

@@ -7,6 +7,7 @@
 #include "api/open_url_syn_login.h"
 #include "api/subscribe_busi.h"
 #include "shell/messages.h"
+#include "update/update_check_aid_busi.h"
 
 void MainPanel::AddRoutes() {
     MessageRoutes& m = routes_.messages;
@@ -66,8 +67,13 @@ void MainPanel::AddTimerRoutes() {
         StopTimer(kAddTrayIconTimer);
         trayMenus_.AddIcon();
     });
-    // One-shot; the update notices it starts are not part of this build.
-    timers_.Add(kNoticeCheckTimer, [this](WPARAM, LPARAM) { StopTimer(kNoticeCheckTimer); });
+    // One-shot: one update-notice check per start.
+    timers_.Add(kNoticeCheckTimer, [this](WPARAM, LPARAM) {
+        StopTimer(kNoticeCheckTimer);
+        if (noticeCheck_) return;
+        noticeCheck_ = std::make_unique<UpdateCheckAidBusi>(hwnd_);
+        noticeCheck_->StartNoticeCheck();
+    });
 }
 
 void MainPanel::AddFilterRoutes() {
