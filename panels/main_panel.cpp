@@ -12,6 +12,7 @@
 #include "panels/browser_page_navigator.h"
 #include "shell/app_settings.h"
 #include "shell/messages.h"
+#include "shell/service_config.h"
 #include "ui/browser.h"
 #include "ui/notice_banner.h"
 #include "update/update_check_aid_busi.h"
@@ -101,6 +102,10 @@ void MainPanel::Init() {
     loginBusi_ = std::make_unique<LoginBusi>(hwnd_);
     msgCenterBusi_ = std::make_unique<MsgCenterBusi>(hwnd_);
     subscribeBusi_ = std::make_unique<SubscribeBusi>(hwnd_);
+    // Runs under test may ask for the notice check sooner, never later.
+    if (const UINT sooner = Service().noticeCheckMs; sooner != 0 && sooner < periods_.noticeCheck) {
+        periods_.noticeCheck = sooner;
+    }
     StartTimer(kNoticeCheckTimer);
 }
 
