@@ -1,6 +1,7 @@
 // The update notice in the real client: with a newer version and a due
 // notice published, the main window's one-shot timer leads to the notice's
-// layout in the update folder while the window keeps answering.
+// layout in the update folder and 2199 at the main window, while the
+// window keeps answering.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "shell/unique_handle.h"
 #include "tests/journey/driver.h"
 #include "tests/support/inspect.h"
 #include "tests/support/paths.h"
@@ -43,6 +45,7 @@ protected:
     }
 
     void TearDown() override {
+        if (hook != nullptr) ::UnhookWindowsHookEx(hook);
         client.reset();
         profile->Restore();
         EXPECT_EQ("", profile->Differences()) << "the journey left something behind";
@@ -54,6 +57,21 @@ protected:
     std::string LayoutOnDisk() const {
         return testing_support::ReadFileBytes(profile->data() + L"\\update\\upd_available_notice.xml");
     }
+    // Hooks the client's window thread with the message witness; the event
+    // is set once `message` has reached the main window.
+    bool Witness(UINT message) {
+        witnessed.reset(::CreateEventW(nullptr, TRUE, FALSE, (L"zudedo-witness-" + std::to_wstring(message)).c_str()));
+        witness.reset(::LoadLibraryW(testing_support::BinaryPath("tests/message_witness.dll").c_str()));
+        if (!witnessed || !witness) return false;
+        auto proc =
+            reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(::GetProcAddress(witness.get(), "WitnessGetMessage")));
+        const DWORD thread = ::GetWindowThreadProcessId(client->window(), nullptr);
+        if (proc == nullptr || thread == 0) return false;
+        hook = ::SetWindowsHookExW(WH_GETMESSAGE, proc, witness.get(), thread);
+        return hook != nullptr;
+    }
+    bool Witnessed() const { return ::WaitForSingleObject(witnessed.get(), 0) == WAIT_OBJECT_0; }
+
     bool Answers() const {
         DWORD_PTR result = 0;
         return ::SendMessageTimeoutW(client->window(), WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
@@ -62,13 +80,17 @@ protected:
     testing_support::StandIn standin;
     std::unique_ptr<testing_support::ProfileGuard> profile;
     std::unique_ptr<journey::Client> client;
+    shell::UniqueHandleKernel witnessed;
+    shell::UniqueModule witness;
+    HHOOK hook = nullptr;
 };
 
 TEST_F(UpdateNoticeJourney, ADueNoticeLandsInTheUpdateFolderAfterTheTimer) {
     ASSERT_TRUE(client->Start());
     ASSERT_NE(nullptr, client->WaitForWindow());
-    EXPECT_TRUE(journey::WaitUntil([&] { return LayoutOnDisk() == kLayout; }, 30000))
-        << "the notice's layout never reached the update folder";
+    ASSERT_TRUE(Witness(2199));
+    EXPECT_TRUE(journey::WaitUntil([&] { return Witnessed(); }, 30000)) << "2199 never reached the main window";
+    EXPECT_EQ(kLayout, LayoutOnDisk()) << "2199 came before the notice's layout was in the update folder";
     EXPECT_EQ(1u, Requests("/soft/sq/update/version_lastest.htm"));
     // The version page's CR LF did not reach the addresses.
     EXPECT_EQ(1u, Requests("/soft/sq/update/update_notice/99.0.0.0/notice_config"));
@@ -84,6 +106,7 @@ TEST_F(UpdateNoticeJourney, ASilentWebHostLeavesTheWindowAnswering) {
     standin.Fault(fault);
     ASSERT_TRUE(client->Start());
     ASSERT_NE(nullptr, client->WaitForWindow());
+    ASSERT_TRUE(Witness(2199));
     ASSERT_TRUE(journey::WaitUntil(
         [&] { return Requests("/soft/sq/update/update_notice/99.0.0.0/notice_config") == 1; }, 30000));
     for (int i = 0; i < 5; ++i) {
@@ -91,6 +114,7 @@ TEST_F(UpdateNoticeJourney, ASilentWebHostLeavesTheWindowAnswering) {
         journey::Pause(300);
     }
     EXPECT_TRUE(LayoutOnDisk().empty());
+    EXPECT_FALSE(Witnessed());
     EXPECT_EQ(0u, client->Close());
 }
 

@@ -23,7 +23,9 @@ TEST_F(MainPanelNoticeTest, TheNoticeTimerChecksOncePerStart) {
     periods.noticeCheck = 300;
     Open(periods);
     ASSERT_TRUE(PumpUntil(
-        [&] { return testing_support::ReadFileBytes(UpdateCheckAidBusi::LayoutPath()) == "<Window size=\"271,173\"/>"; },
+        [&] {
+            return testing_support::ReadFileBytes(UpdateCheckAidBusi::LayoutPath()) == "<Window size=\"271,173\"/>";
+        },
         10000));
     // Several periods later the timer has not fired again.
     PumpFor(1200);
