@@ -273,7 +273,7 @@ void UpdateCheckAidBusi::OnConfig(const std::string& body) {
     }
     // No rule named a layout: the folder's own address would be fetched
     // and whatever page it answers taken for one.
-    if (noticeFile_.empty()) {
+    if (noticeFile_.empty() || noticeFile_.size() > MAX_PATH) {
         stage_ = Stage::kFailed;
         return;
     }

@@ -273,13 +273,18 @@ TEST_F(NoticeCheckTest, EveryNoEndsTheCheckQuietly) {
     // No announcement at all.
     Publish("product=yunfan\n", "{}");
     EXPECT_EQ(Stage::kNoNewer, Run());
+    // A page far longer than a version page.
+    Publish(("lastVersion=99.0.0.0\n" + std::string(notice::kMaxVersionPage, 'x')).c_str(), "{}");
+    EXPECT_EQ(Stage::kFailed, Run());
     EXPECT_EQ(0u, Requests(kConfigPath));
 
     // The rules say no: no layout is fetched.
     Publish("lastVersion=99.0.0.0\n", R"({"general":{"on":"true","file":"n.xml","freq":"3"}})");
     EXPECT_EQ(Stage::kNotDue, Run());
-    // A configuration that is not JSON.
+    // A configuration that is not JSON, or nested past what the reader takes.
     Publish("lastVersion=99.0.0.0\n", "<html>busy</html>");
+    EXPECT_EQ(Stage::kFailed, Run());
+    Publish("lastVersion=99.0.0.0\n", std::string(100000, '[').c_str());
     EXPECT_EQ(Stage::kFailed, Run());
     // Due, but no rule names a layout: the folder's address is not fetched.
     Publish("lastVersion=99.0.0.0\n", R"({"general":{"on":"true"},"specialoff":{}})");
