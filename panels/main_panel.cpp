@@ -12,6 +12,7 @@
 #include "panels/browser_page_navigator.h"
 #include "shell/app_settings.h"
 #include "shell/messages.h"
+#include "shell/service_config.h"
 #include "ui/browser.h"
 #include "ui/notice_banner.h"
 
@@ -100,6 +101,10 @@ void MainPanel::Init() {
     loginBusi_ = std::make_unique<LoginBusi>(hwnd_);
     msgCenterBusi_ = std::make_unique<MsgCenterBusi>(hwnd_);
     subscribeBusi_ = std::make_unique<SubscribeBusi>(hwnd_);
+    // Runs under test may ask for the notice check sooner, never later.
+    if (const UINT sooner = Service().noticeCheckMs; sooner != 0 && sooner < periods_.noticeCheck) {
+        periods_.noticeCheck = sooner;
+    }
     updateWindows_.ShowCompleteIfDue();
     StartTimer(kNoticeCheckTimer);
 }
@@ -282,7 +287,7 @@ void MainPanel::EndServices(ULONGLONG deadline) {
     if (subscribeBusi_) subscribeBusi_->StopPolling();
     connection_.Stop();
     for (FCHttpRequestManager* service : std::initializer_list<FCHttpRequestManager*>{
-             loginBusi_.get(), mainBusi_.get(), msgCenterBusi_.get(), subscribeBusi_.get()}) {
+             loginBusi_.get(), mainBusi_.get(), msgCenterBusi_.get(), subscribeBusi_.get(), updateWindows_.NoticeCheck()}) {
         if (service) service->AbortAll();
     }
     // One budget for all: a worker still blocked then is left behind, and
@@ -292,6 +297,7 @@ void MainPanel::EndServices(ULONGLONG deadline) {
     mainBusi_.reset();
     msgCenterBusi_.reset();
     subscribeBusi_.reset();
+    updateWindows_.EndNoticeCheck();
 }
 
 LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {

@@ -67,8 +67,11 @@ void MainPanel::AddTimerRoutes() {
         StopTimer(kAddTrayIconTimer);
         trayMenus_.AddIcon();
     });
-    // One-shot; the update notices it starts are not part of this build.
-    timers_.Add(kNoticeCheckTimer, [this](WPARAM, LPARAM) { StopTimer(kNoticeCheckTimer); });
+    // One-shot: one update-notice check per start.
+    timers_.Add(kNoticeCheckTimer, [this](WPARAM, LPARAM) {
+        StopTimer(kNoticeCheckTimer);
+        updateWindows_.StartNoticeCheck();
+    });
 }
 
 void MainPanel::AddFilterRoutes() {

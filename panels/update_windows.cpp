@@ -12,6 +12,7 @@
 #include "ui/markup.h"
 #include "ui/platform.h"
 #include "update/check_update.h"
+#include "update/update_check_aid_busi.h"
 
 namespace update_layout {
 
@@ -230,11 +231,24 @@ bool UpdateCompletePanel::OnClick(const std::wstring& sender, ui::Control* contr
 
 // --- the main window's part ------------------------------------------------
 
+UpdateWindows::UpdateWindows(MainWindowHost& host) : host_(host) {}
+
+UpdateWindows::~UpdateWindows() = default;
+
+void UpdateWindows::StartNoticeCheck() {
+    if (noticeCheck_) return;
+    noticeCheck_ = std::make_unique<UpdateCheckAidBusi>(host_.Window());
+    noticeCheck_->StartNoticeCheck();
+}
+
+void UpdateWindows::EndNoticeCheck() { noticeCheck_.reset(); }
+
 void UpdateWindows::AddRoutes(RouteTable& routes) {
     routes.messages.Add(msg::kUpdatePackageReady, [this](WPARAM, LPARAM) {
         ui::SecondaryWindow::Open<UpdatePackageDownloadedPanel>(host_.Window());
     });
     routes.messages.Add(msg::kUpdateNoticeReady, [this](WPARAM, LPARAM) {
+        noticeCheck_.reset();
         ui::SecondaryWindow::Open<UpdateAvailabelNotice>(host_.Window());
     });
 }

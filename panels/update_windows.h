@@ -118,14 +118,23 @@ protected:
 // The main window's part that opens them: on the updater's 2198, on the
 // notice check's 2199, and once at start when the updater has just
 // installed a new version.
+class UpdateCheckAidBusi;
+
 class UpdateWindows {
 public:
-    explicit UpdateWindows(MainWindowHost& host) : host_(host) {}
+    explicit UpdateWindows(MainWindowHost& host);
+    ~UpdateWindows();
 
     void AddRoutes(RouteTable& routes);
     // "UpdateCompleteNotice" 1 and the layout in place: the complete panel.
     void ShowCompleteIfDue();
+    // One update-notice check per start; it is forgotten once its notice
+    // is ready, and ended with the other services at close.
+    void StartNoticeCheck();
+    UpdateCheckAidBusi* NoticeCheck() const { return noticeCheck_.get(); }
+    void EndNoticeCheck();
 
 private:
     MainWindowHost& host_;
+    std::unique_ptr<UpdateCheckAidBusi> noticeCheck_;
 };

@@ -66,6 +66,11 @@ ServiceConfig ServiceConfig::FromFile(const std::wstring& iniPath) {
         int64_t value = shell::ReadDecimal64(shell::WideToAnsi(port));
         if (value > 0 && value <= 65535) c.port = static_cast<uint16_t>(value);
     }
+    std::wstring noticeCheck = ReadKey(iniPath, L"NoticeCheckMs", L"");
+    if (!noticeCheck.empty()) {
+        int64_t value = shell::ReadDecimal64(shell::WideToAnsi(noticeCheck));
+        if (value > 0 && value <= 600000) c.noticeCheckMs = static_cast<uint32_t>(value);
+    }
     return c;
 }
 

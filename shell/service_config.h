@@ -10,6 +10,9 @@ struct ServiceConfig {
     std::wstring webHost;       // web pages, avatar, single sign-on, update files
     std::wstring feedbackHost;  // the operator's feedback page
     uint16_t port = 80;
+    // Runs of the real program under test: a shorter wait before the
+    // update-notice check, in ms (0 = the main window's own).
+    uint32_t noticeCheckMs = 0;
 
     static ServiceConfig Defaults();
     // Defaults overridden by whatever keys the file holds.

@@ -52,4 +52,14 @@ TEST_F(ServiceConfigTest, UnusableValuesFallBack) {
     EXPECT_EQ(80, ServiceConfig::FromFile(path).port);
 }
 
+TEST_F(ServiceConfigTest, NoticeCheckWaitOnlyWhenUsable) {
+    EXPECT_EQ(0u, ServiceConfig::FromFile(path).noticeCheckMs);
+    Write(L"NoticeCheckMs", L"1500");
+    EXPECT_EQ(1500u, ServiceConfig::FromFile(path).noticeCheckMs);
+    for (const wchar_t* unusable : {L"0", L"-5", L"abc", L"99999999999"}) {
+        Write(L"NoticeCheckMs", unusable);
+        EXPECT_EQ(0u, ServiceConfig::FromFile(path).noticeCheckMs);
+    }
+}
+
 }  // namespace

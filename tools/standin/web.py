@@ -146,7 +146,8 @@ class Site:
     """Published files and per-instance web state."""
 
     STATE_KEYS = ("updater_version", "update_exe_hex", "latest_version",
-                  "version_page", "notice_config", "notice_info")
+                  "version_page", "notice_config", "notice_info",
+                  "version_page_hex", "notice_config_hex", "notice_info_hex")
 
     def __init__(self, model):
         self.model = model
@@ -195,13 +196,34 @@ class Site:
                         self.notice_infos.pop((ver, file), None)
                     else:
                         self.notice_infos[(ver, file)] = text.encode("utf-8")
+            # The same files as exact bytes: other code pages, byte-order
+            # marks, bytes that are no text at all.
+            elif key == "version_page_hex":
+                self.version_page = (None if value is None
+                                     else bytes.fromhex(value))
+            elif key == "notice_config_hex":
+                for ver, hexed in value.items():
+                    if hexed is None:
+                        self.notice_configs.pop(ver, None)
+                    else:
+                        self.notice_configs[ver] = bytes.fromhex(hexed)
+            elif key == "notice_info_hex":
+                for name, hexed in value.items():
+                    ver, _, file = name.partition("/")
+                    if hexed is None:
+                        self.notice_infos.pop((ver, file), None)
+                    else:
+                        self.notice_infos[(ver, file)] = bytes.fromhex(hexed)
 
     def summary(self):
         with self.lock:
             return {"updater_version": self.updater_version,
                     "update_exe_size": len(self.update_exe),
                     "latest_version": self.latest_version,
-                    "version_page": self.version_page,
+                    "version_page": (
+                        self.version_page.decode("gbk", "replace")
+                        if isinstance(self.version_page, bytes)
+                        else self.version_page),
                     "notice_configs": sorted(self.notice_configs),
                     "notice_infos": sorted("%s/%s" % k
                                            for k in self.notice_infos)}
@@ -411,8 +433,9 @@ class Site:
                 if text is None:
                     text = ("product=yunfan\nlastVersion=%s\n"
                             % self.latest_version)
-                return Reply(200, text.encode("gbk", "replace"),
-                             content_type="text/html")
+                if isinstance(text, str):
+                    text = text.encode("gbk", "replace")
+                return Reply(200, text, content_type="text/html")
             parts = sub.split("/")  # '', update_notice, ver, ...
             if len(parts) >= 4 and parts[1] == "update_notice":
                 # A version page with CRLF lines leaves a CR in the version.
