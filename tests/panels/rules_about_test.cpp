@@ -302,6 +302,54 @@ TEST_F(RulesAboutTest, TheRulesWindowReadsOutItsRulesAndButtons) {
     EXPECT_STREQ(L"发布规则", title);
 }
 
+// What the two layouts must carry: sizes, a caption over the whole
+// window, the named controls with their texts and tips, and the about
+// window's four fonts with the underlined one last.
+TEST_F(RulesAboutTest, BothLayoutsCarryTheirControls) {
+    Open();
+    ASSERT_TRUE(SignIn(L"newbie", L"newbie123"));
+    Click(L"BtnPost");
+    ASSERT_NE(nullptr, Rules());
+    ui::PaintManager& rules = Rules()->GetPaintManager();
+    const UINT dpi = rules.GetDpi();
+    EXPECT_EQ(ui::ScaleBy(427, dpi), rules.GetInitSize().cx);
+    EXPECT_EQ(ui::ScaleBy(500, dpi), rules.GetInitSize().cy);
+    EXPECT_EQ(rules.GetInitSize().cy, rules.GetCaptionRect().bottom);
+    EXPECT_EQ(L"关闭", rules.FindControl(L"BtnExit")->GetToolTip());
+    auto* more = dynamic_cast<ui::Button*>(rules.FindControl(L"BtnMore"));
+    ASSERT_NE(nullptr, more);
+    EXPECT_EQ(L"详情>>", more->GetText());
+    EXPECT_EQ(L"查看详细规则", more->GetToolTip());
+    EXPECT_EQ(0xFF1080BBu, more->GetTextColor());
+    EXPECT_EQ(L"同意并继续发布", rules.FindControl(L"BtnAccept")->GetText());
+    EXPECT_NE(std::wstring::npos, rules.GetRoot()->GetBkImage().find(L"post_rule_bk.png"));
+
+    AboutUsPanel* about = OpenAboutAndWait();
+    ASSERT_NE(nullptr, about);
+    ui::PaintManager& pm = about->GetPaintManager();
+    EXPECT_EQ(ui::ScaleBy(385, dpi), pm.GetInitSize().cx);
+    EXPECT_EQ(ui::ScaleBy(294, dpi), pm.GetInitSize().cy);
+    EXPECT_EQ(pm.GetInitSize().cy, pm.GetCaptionRect().bottom);
+    EXPECT_EQ(L"关闭", pm.FindControl(L"BtnExit")->GetToolTip());
+    const ui::FontInfo* fonts[] = {pm.GetFontInfo(0), pm.GetFontInfo(1), pm.GetFontInfo(2), pm.GetFontInfo(3)};
+    for (const ui::FontInfo* f : fonts) ASSERT_NE(nullptr, f);
+    EXPECT_EQ(L"宋体", fonts[0]->face);
+    EXPECT_TRUE(fonts[1]->bold);
+    EXPECT_EQ(14, fonts[1]->size);
+    EXPECT_EQ(L"Arial", fonts[2]->face);
+    EXPECT_TRUE(fonts[3]->underline);
+    EXPECT_FALSE(fonts[0]->underline);
+    auto* version = Version(*about);
+    ASSERT_NE(nullptr, version);
+    EXPECT_EQ(0xFF5C89A0u, version->GetTextColor());
+    ui::Control* badge = pm.FindControl(L"newTip");
+    ASSERT_NE(nullptr, badge);
+    EXPECT_TRUE(badge->IsFloat());
+    EXPECT_EQ(version->Scale(29), badge->GetFixedWidth());
+    EXPECT_EQ(version->Scale(16), badge->GetFixedHeight());
+    EXPECT_NE(std::wstring::npos, badge->GetBkImage().find(L"new_tip.png"));
+}
+
 TEST_F(RulesAboutTest, ANewerVersionTurnsTheNumberIntoALinkWithTheBadge) {
     SetVersionPage("product=yunfan\nlastVersion=9.0.0.0\n");
     Open();
