@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "api/open_url_syn_login.h"
 #include "api/program_version.h"
 #include "net/shell_open.h"
 #include "panels/rules_and_about.h"
@@ -381,6 +382,13 @@ TEST_F(RulesAboutTest, ANewerVersionTurnsTheNumberIntoALinkWithTheBadge) {
     const ui::AccessibleInfo info = ui::DescribeControl(*version, false, nullptr);
     EXPECT_EQ(ProgramVersion().text, info.name);
     EXPECT_EQ(L"检测到新版本，点击到官网下载", info.description);
+
+    // Signed in, it goes through the sign-on address.
+    ASSERT_TRUE(SignIn());
+    ASSERT_TRUE(PumpUntil([] { return !SynLogin().Token().empty(); }, 4000));
+    ClickIn(*About(), L"version");
+    ASSERT_EQ(2u, Opened().size());
+    EXPECT_EQ(0u, Opened()[1].rfind(Service().WebOrigin() + L"/alogin?sign=", 0)) << shell::WideToUtf8(Opened()[1]);
 }
 
 TEST_F(RulesAboutTest, TheSameOrAnOlderVersionIsUpToDate) {
