@@ -88,6 +88,11 @@ void FCHttpRequestManager::AbortAll() {
     for (auto& request : closing_) request->AbortForClose();
 }
 
+void FCHttpRequestManager::AbandonAll() {
+    AbortAll();
+    closing_.clear();
+}
+
 bool FCHttpRequestManager::WaitForWorkers(ULONGLONG deadline) { return net::WaitForAllWorkers(deadline); }
 
 bool FCHttpRequestManager::ReplayReply(int id, int status, const std::string& body) {

@@ -30,6 +30,10 @@ public:
     void CloseRequest(int id);
     // Abandons every running request at once (first step of a shutdown).
     void AbortAll();
+    // Abandons every request and forgets them without waiting: a worker
+    // still running keeps its request alive and ends on its own (the
+    // process's end still counts it), so the destructor does not wait.
+    void AbandonAll();
     // Waits, against one deadline (GetTickCount64) shared by every manager,
     // until the workers of all managers of the process have ended: request
     // threads, handle closers, picture decoders. True when none runs.

@@ -238,6 +238,14 @@ void MainPanel::OnSlowMessagePolling() {
     StartTimer(kSlowMessagesTimer);
 }
 
+void MainPanel::ShowPostRules(bool later) {
+    if (later) {
+        rulesAndAbout_.OpenPostRulesLater();
+    } else {
+        rulesAndAbout_.OpenPostRules();
+    }
+}
+
 void MainPanel::ShowMainWindow() {
     ::SetForegroundWindow(hwnd_);
     ShowWindow(true, true);
@@ -310,6 +318,7 @@ LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled
     if (ui::NoticeBanner* banner = banner_.Get()) ::DestroyWindow(banner->GetHWND());
     banner_.Reset();
     sideWindows_.OnMainWindowClosing();
+    rulesAndAbout_.CloseAll();
     trayMenus_.RemoveIcon();
     navigator_.reset();
     ::PostQuitMessage(0);

@@ -20,6 +20,7 @@
 #include "panels/main_window_host.h"
 #include "panels/post_box.h"
 #include "panels/route_table.h"
+#include "panels/rules_and_about.h"
 #include "panels/side_windows.h"
 #include "panels/tray_icon.h"
 #include "panels/tray_menus.h"
@@ -105,6 +106,7 @@ public:
     void OpenListHome() override;
     void SelectListHome() override;
     void OpenSelectedPersonalPage() override;
+    void ShowPostRules(bool later) override;
     void ShowMainWindow() override;
     void HideAllWindows() override;
     void Quit() override;
@@ -114,6 +116,7 @@ public:
     void SetNavigator(std::unique_ptr<BrowserNavigator> navigator);
     bool ReloginPending() const { return connection_.ReloginPending(); }
     const TrayIcon& Tray() const { return trayMenus_.Icon(); }
+    RulesAndAbout& RulesAndAboutWindows() { return rulesAndAbout_; }
     const Tip& LastTip() const { return lastTip_; }
     // Routes refused because a part claimed a message, timer or
     // notification another had already claimed.
@@ -157,6 +160,7 @@ private:
     ConnectionWatch connection_{*this};
     SideWindows sideWindows_;
     UpdateWindows updateWindows_{*this};
+    RulesAndAbout rulesAndAbout_{*this};
     std::unique_ptr<LoginBusi> loginBusi_;
     std::unique_ptr<MainBusi> mainBusi_;
     std::unique_ptr<SubscribeBusi> subscribeBusi_;

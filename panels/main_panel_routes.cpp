@@ -43,6 +43,7 @@ void MainPanel::AddRoutes() {
     postBox_.AddRoutes(routes_);
     connection_.AddRoutes(routes_);
     updateWindows_.AddRoutes(routes_);
+    rulesAndAbout_.AddRoutes(routes_);
     AddTimerRoutes();
     AddFilterRoutes();
 }

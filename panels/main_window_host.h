@@ -83,6 +83,10 @@ public:
     // My inquiries or my subscribed inquiries, when its option is selected.
     virtual void OpenSelectedPersonalPage() = 0;
 
+    // The posting rules, at the post box; `later`: once the focus change
+    // under way has settled.
+    virtual void ShowPostRules(bool later) = 0;
+
     // The main window with the side windows that follow it.
     virtual void ShowMainWindow() = 0;
     virtual void HideAllWindows() = 0;

@@ -139,6 +139,7 @@ void PostBox::OnFocus(bool gained) {
             host_.ShowLoginLayer();
             return;
         }
+        if (!Settings().postedFlag) host_.ShowPostRules(true);
         if (postNotice_) postNotice_->SetVisible(false);
         ExpandPostOptions(true);
     } else {
@@ -260,9 +261,8 @@ void PostBox::OnPost() {
         return;
     }
     if (!Settings().postedFlag) {
-        // The rules come first; the press is answered all the same.
-        const POINT at = TipPoint(10);
-        host_.ShowTip(L"请先阅读并同意发布规则后再发布", at.x, at.y, 0, MainWindowHost::kHintColour);
+        // The rules come first; once accepted, the user sends again.
+        host_.ShowPostRules(false);
         return;
     }
     if (postEdit_ == nullptr || multiLayer_ == nullptr) return;

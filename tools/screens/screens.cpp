@@ -1,11 +1,10 @@
 // Screenshots of the main window against the service named in
-// "service.ini" beside this program: signed out with the login layer, a
+// "service.ini" beside this program (signed out with the login layer, a
 // login tip, the keyboard's focus mark, the tray menu, signed in and
-// posting. Also what the demo runs when there is no display to look at: it
-// signs in by itself, in a throw-away profile (its data folder in the
-// temporary folder, nothing left in the Run key). Then the three update
-// windows: the notice with the service's published layout, the other two
-// with the updater's layouts of the test fixtures.
+// posting) and of every window beside it, each drawn by itself. Also what
+// the demo runs when there is no display to look at: it signs in by itself,
+// in a throw-away profile (its data folder in the temporary folder, nothing
+// left in the Run key).
 //   screens [--out <folder>] [user] [password]
 #include <windows.h>
 #include <ole2.h>
@@ -349,6 +348,22 @@ int wmain(int argc, wchar_t** argv) {
         CaptureWindows({panel}, out + L"\\main_posting.png");
 
         PictureUpdateWindows(panel, out);
+        // The posting rules at the post box, as a user who has not accepted
+        // them meets them; the about window once its version check is done.
+        RulesAndAbout& side = panel.RulesAndAboutWindows();
+        Settings().postedFlag = false;
+        panel.ShowPostRules(false);
+        Pump(500);
+        if (PostRulePanel* rules = side.PostRules()) {
+            CaptureWindows({panel, *rules}, out + L"\\post_rule.png");
+            ::DestroyWindow(*rules);
+        }
+        side.OpenAbout();
+        PumpUntil([&] { return side.About() && side.About()->VersionCheck() != AboutUsPanel::Check::kRunning; }, 8000);
+        if (AboutUsPanel* about = side.About()) {
+            CaptureWindows({*about}, out + L"\\about_us.png");
+            ::DestroyWindow(*about);
+        }
 
         ::PostMessageW(panel, WM_CLOSE, 0, 0);
         PumpUntil([&] { return !::IsWindow(panel); }, 10000);
