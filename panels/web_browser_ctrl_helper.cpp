@@ -5,11 +5,14 @@
 
 #include <cstring>
 #include <cwctype>
+#include <utility>
 
 #include "api/open_url_syn_login.h"
 #include "api/server_clock.h"
-#include "panels/browser_page_navigator.h"
 #include "shell/messages.h"
+#include "shell/module_path.h"
+#include "shell/resource_ids.h"
+#include "shell/text.h"
 
 namespace {
 
@@ -131,11 +134,10 @@ void WebBrowserCtrlHelper::SetBrowser(IWebBrowser2* browser) {
     if (browser != nullptr) browser->AddRef();
     browser_.Attach(browser);
     if (!browser_) return;
-    const Pending pending = pending_;
-    pending_ = Pending::kNone;
-    if (pending == Pending::kPage) Navigate(pendingAddress_, true);
-    else if (pending == Pending::kOffline) Navigate(BrowserPageNavigator::OfflinePageAddress(), false);
+    const Pending pending = std::exchange(pending_, Pending::kNone);
+    const std::wstring address = std::move(pendingAddress_);
     pendingAddress_.clear();
+    if (pending != Pending::kNone) Navigate(address, pending == Pending::kPage);
 }
 
 void WebBrowserCtrlHelper::ReleaseBrowser() {
@@ -176,14 +178,11 @@ bool WebBrowserCtrlHelper::IsWebAddress(const std::wstring& address) {
 
 void WebBrowserCtrlHelper::OpenPage(const std::wstring& address) { Navigate(address, true); }
 
-void WebBrowserCtrlHelper::ShowOfflinePage() {
-    if (!browser_) {
-        pending_ = Pending::kOffline;
-        pendingAddress_.clear();
-        return;
-    }
-    Navigate(BrowserPageNavigator::OfflinePageAddress(), false);
+std::wstring WebBrowserCtrlHelper::OfflinePageAddress() {
+    return shell::FormatW(L"res://%s/%d", shell::ModulePath().c_str(), IDR_OFFLINE_HTML);
 }
+
+void WebBrowserCtrlHelper::ShowOfflinePage() { Navigate(OfflinePageAddress(), false); }
 
 void WebBrowserCtrlHelper::ReloadPage() {
     if (!browser_) return;

@@ -46,6 +46,8 @@ public:
     void ShowOfflinePage() override;
     void ReloadPage() override;
 
+    // The page built into the program (resource IDR_OFFLINE_HTML).
+    static std::wstring OfflinePageAddress();
     // The body that marks a page request as the client's: "from_tavo_soft="
     // and the server clock, in the ANSI code page.
     static std::string PageRequestBody();

@@ -181,6 +181,7 @@ TEST_F(WebBrowserHelperTest, OfflinePageAndReload) {
     ASSERT_EQ(1u, browser.navigations.size());
     const auto& call = browser.navigations[0];
     EXPECT_EQ(L"res://" + shell::ModulePath() + L"/132", call.url);
+    EXPECT_EQ(call.url, WebBrowserCtrlHelper::OfflinePageAddress());
     EXPECT_EQ(VT_EMPTY, call.bodyType) << "the built-in page is no form post";
     EXPECT_EQ(VT_EMPTY, call.headersType);
 
