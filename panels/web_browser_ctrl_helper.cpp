@@ -131,6 +131,8 @@ WebBrowserCtrlHelper::~WebBrowserCtrlHelper() {
 }
 
 void WebBrowserCtrlHelper::SetBrowser(IWebBrowser2* browser) {
+    // A document of the browser it had is no longer the shown page.
+    DropSink();
     if (browser != nullptr) browser->AddRef();
     browser_.Attach(browser);
     if (!browser_) return;
@@ -140,10 +142,14 @@ void WebBrowserCtrlHelper::SetBrowser(IWebBrowser2* browser) {
     if (pending != Pending::kNone) Navigate(address, pending == Pending::kPage);
 }
 
-void WebBrowserCtrlHelper::ReleaseBrowser() {
+void WebBrowserCtrlHelper::DropSink() {
     if (point_ && cookie_ != kNotConnected) point_->Unadvise(cookie_);
     point_.reset();
     cookie_ = kNotConnected;
+}
+
+void WebBrowserCtrlHelper::ReleaseBrowser() {
+    DropSink();
     browser_.reset();
 }
 

@@ -88,6 +88,8 @@ private:
     bool IsTopFrame(IDispatch* frame) const;
     void ConnectSink(IDispatch* frame);
     void DisconnectSink(IDispatch* frame);
+    // Disconnects whatever the sink watches.
+    void DropSink();
 
     HWND owner_;
     shell::ComPtr<IWebBrowser2> browser_;

@@ -383,6 +383,14 @@ TEST_F(WebBrowserHelperTest, OnlyTheShownPageIsWatchedFromLoadToNextNavigation) 
         EXPECT_NE(nullptr, first.point.sink);
         EXPECT_EQ(0, refusing.count.Held());
         EXPECT_EQ(0, plain.count.Held());
+
+        // Another browser object: the old one's page is no longer watched.
+        FakeWebBrowser replacement;
+        helper.SetBrowser(&replacement);
+        EXPECT_EQ(nullptr, first.point.sink);
+        EXPECT_EQ(WebBrowserCtrlHelper::kNotConnected, helper.SinkCookie());
+        helper.ReleaseBrowser();
+        EXPECT_EQ(0, replacement.count.Held());
     }
     // Going, the helper disconnects and gives back every reference.
     EXPECT_EQ(nullptr, first.point.sink);
