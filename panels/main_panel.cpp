@@ -9,7 +9,6 @@
 #include "api/main_busi.h"
 #include "api/msg_center_busi.h"
 #include "api/subscribe_busi.h"
-#include "panels/browser_page_navigator.h"
 #include "shell/app_settings.h"
 #include "shell/messages.h"
 #include "shell/service_config.h"
@@ -73,7 +72,7 @@ RECT OnScreen(const RECT& saved, LONG captionHeight) {
 
 MainPanel::MainPanel() { AddRoutes(); }
 
-MainPanel::~MainPanel() = default;
+MainPanel::~MainPanel() { DetachBrowserHelper(); }
 
 void MainPanel::SetNavigator(std::unique_ptr<BrowserNavigator> navigator) { navigator_ = std::move(navigator); }
 
@@ -87,11 +86,7 @@ LRESULT MainPanel::OnCreate(UINT msg, WPARAM wParam, LPARAM lParam, bool& handle
 void MainPanel::Init() {
     PlaceWindow();
     ModifyStyle(WS_MAXIMIZEBOX, 0);
-    if (!navigator_) {
-        if (auto* browser = Find<ui::BrowserControl>(L"browser")) {
-            navigator_ = std::make_unique<BrowserPageNavigator>(browser);
-        }
-    }
+    if (!navigator_) AttachBrowserHelper();
     postBox_.Init();
     login_.Init();
     if (navigator_) OpenListHome();
@@ -320,6 +315,7 @@ LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled
     sideWindows_.OnMainWindowClosing();
     rulesAndAbout_.CloseAll();
     trayMenus_.RemoveIcon();
+    DetachBrowserHelper();
     navigator_.reset();
     ::PostQuitMessage(0);
     handled = false;

@@ -33,6 +33,7 @@ class LoginBusi;
 class MainBusi;
 class MsgCenterBusi;
 class SubscribeBusi;
+class WebBrowserCtrlHelper;
 
 namespace ui {
 class NoticeBanner;
@@ -143,6 +144,11 @@ private:
     void OnPendingTip();
     void HideTip();
 
+    // The browser helper becomes the page navigator, the browser's event
+    // handler and a key translator of the window; detaching undoes all three.
+    void AttachBrowserHelper();
+    void DetachBrowserHelper();
+
     void AddRoutes();
     void AddTimerRoutes();
     void AddFilterRoutes();
@@ -166,6 +172,7 @@ private:
     std::unique_ptr<SubscribeBusi> subscribeBusi_;
     std::unique_ptr<MsgCenterBusi> msgCenterBusi_;
     std::unique_ptr<BrowserNavigator> navigator_;
+    WebBrowserCtrlHelper* browserHelper_ = nullptr;  // the navigator, when it is the helper
     // The tip banner deletes itself; the reference reads null once it has.
     ui::WindowRef<ui::NoticeBanner> banner_;
 

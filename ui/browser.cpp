@@ -262,6 +262,7 @@ bool BrowserControl::CreateNow() {
         shell::Diagnostic(L"ui: the web browser control is not available");
         return false;
     }
+    if (handler_ != nullptr) handler_->BrowserCreated(browser_.get());
     if (!pendingUrl_.empty()) {
         std::wstring url = std::move(pendingUrl_);
         pendingUrl_.clear();

@@ -71,6 +71,10 @@ public:
                              LPCOLESTR headers, LPCOLESTR redirect, UINT codePage) {
         return S_OK;
     }
+
+    // Not an event of the control's: the control is created after the
+    // window has painted, and tells its handler the browser now exists.
+    virtual void BrowserCreated(IWebBrowser2* browser) {}
 };
 
 class BrowserSite;

@@ -83,7 +83,7 @@ void MainPanelTest::Open(const MainPanel::Periods& periods) {
     if (Settings().configPath.empty()) Settings().Load();
     panel = std::make_unique<MainPanel>();
     panel->SetPeriods(periods);
-    panel->SetNavigator(std::make_unique<RecordingNavigator>(&nav));
+    if (!realBrowser) panel->SetNavigator(std::make_unique<RecordingNavigator>(&nav));
     ASSERT_NE(nullptr, panel->Create(nullptr, MainPanel::kTitle, MainPanel::kStyle, 0));
     panel->ShowWindow(true, true);
     PumpFor(50);

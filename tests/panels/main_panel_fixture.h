@@ -88,6 +88,8 @@ protected:
     StandIn standin;
     std::unique_ptr<MainPanel> panel;
     RecordedNavigation nav;
+    // Open gives the window its own browser helper instead of the recorder.
+    bool realBrowser = false;
 };
 
 }  // namespace testing_support
