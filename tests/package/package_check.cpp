@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <objbase.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -174,9 +175,32 @@ shell::UniqueHandleKernel StartFromShortcut() {
     return process;
 }
 
+void RemoveTree(const std::wstring& path) {
+    std::wstring from = path + L'\0';  // the list ends with a second NUL
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    ::SHFileOperationW(&op);
+}
+
+// The copied prefix may hold what earlier runs of the client left in its
+// profile: a fresh profile has none of it.
+void MakeProfileFresh() {
+    RemoveTree(DataFolder());
+    RemoveTree(InstallDir());
+    ::DeleteFileW(Shortcut().c_str());
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tavo");
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, L"tavo");
+}
+
 class Package : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ::CoInitialize(nullptr); }
+    static void SetUpTestSuite() {
+        ::CoInitialize(nullptr);
+        if (Env("YF_THROWAWAY_PREFIX") == L"1") MakeProfileFresh();
+    }
     static void TearDownTestSuite() { ::CoUninitialize(); }
     void SetUp() override {
         ASSERT_EQ(L"1", Env("YF_THROWAWAY_PREFIX")) << "installs into the profile: run by in_fresh_prefix.sh only";
