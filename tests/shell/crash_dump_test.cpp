@@ -47,14 +47,17 @@ protected:
     std::wstring folder;
 };
 
-// The folder appears with the first dump, and the system's reader opens the
-// dump: this program among its modules, no exception when none was given.
-TEST_F(CrashDumpTest, WritesADumpTheSystemReaderOpens) {
+// A dump takes Wine's debug helper seconds to write: one test writes one.
+// The folder appears with it, the system's reader opens it (this program
+// among its modules, no exception when none was given), and the writer
+// keeps only the five newest, the one just written among them.
+TEST_F(CrashDumpTest, WritesADumpTheSystemReaderOpensAndKeepsFive) {
     ASSERT_TRUE(shell::WriteCrashDump(folder.c_str(), nullptr));
-    const auto dumps = Dumps();
+    auto dumps = Dumps();
     ASSERT_EQ(1u, dumps.size());
-    EXPECT_EQ(0u, dumps[0].find(L"zudedo-")) << dumps[0];
-    const auto dump = testing_support::ReadMinidump(folder + L"\\" + dumps[0]);
+    const std::wstring fresh = dumps[0];
+    EXPECT_EQ(0u, fresh.find(L"zudedo-")) << fresh;
+    const auto dump = testing_support::ReadMinidump(folder + L"\\" + fresh);
     ASSERT_TRUE(dump.opened);
     EXPECT_FALSE(dump.hasException);
     bool self = false;
@@ -62,30 +65,31 @@ TEST_F(CrashDumpTest, WritesADumpTheSystemReaderOpens) {
     EXPECT_TRUE(self);
     // Stacks and modules only, not the process's memory.
     EXPECT_LT(dump.bytes, 4ull * 1024 * 1024);
+
+    for (int i = 0; i < 5; ++i) OldDump(L"zudedo-old-" + std::to_wstring(i) + L".dmp", 60 - i);
+    shell::KeepNewestDumps(folder.c_str(), shell::kKeptCrashDumps);
+    dumps = Dumps();
+    EXPECT_EQ(shell::kKeptCrashDumps, dumps.size());
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((folder + L"\\" + fresh).c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((folder + L"\\zudedo-old-0.dmp").c_str()));
 }
 
-// Five are kept, the newest; the one just written is among them, and other
-// files of the folder are left alone.
-TEST_F(CrashDumpTest, KeepsTheFiveNewest) {
-    for (int i = 0; i < 6; ++i) OldDump(L"zudedo-old-" + std::to_wstring(i) + L".dmp", 60 - i);
+// The oldest go by the time they were written, not by name; other files of
+// the folder are left alone.
+TEST_F(CrashDumpTest, KeepsTheNewestByTimeWritten) {
+    for (int i = 0; i < 7; ++i) OldDump(L"zudedo-" + std::to_wstring(9 - i) + L".dmp", 60 - i);
     OldDump(L"notes.txt", 999);
-    ASSERT_TRUE(shell::WriteCrashDump(folder.c_str(), nullptr));
-    const auto dumps = Dumps();
-    ASSERT_EQ(shell::kKeptCrashDumps, dumps.size());
-    for (int gone : {0, 1}) {
+    shell::KeepNewestDumps(folder.c_str(), shell::kKeptCrashDumps);
+    ASSERT_EQ(shell::kKeptCrashDumps, Dumps().size());
+    for (int gone : {9, 8}) {
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
-                  ::GetFileAttributesW((folder + L"\\zudedo-old-" + std::to_wstring(gone) + L".dmp").c_str()));
-    }
-    for (int kept : {3, 4, 5}) {
-        EXPECT_NE(INVALID_FILE_ATTRIBUTES,
-                  ::GetFileAttributesW((folder + L"\\zudedo-old-" + std::to_wstring(kept) + L".dmp").c_str()));
+                  ::GetFileAttributesW((folder + L"\\zudedo-" + std::to_wstring(gone) + L".dmp").c_str()));
     }
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((folder + L"\\notes.txt").c_str()));
 
     shell::KeepNewestDumps(folder.c_str(), 2);
     EXPECT_EQ(2u, Dumps().size());
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES,
-              ::GetFileAttributesW((folder + L"\\zudedo-old-5.dmp").c_str()));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((folder + L"\\zudedo-3.dmp").c_str()));
 }
 
 TEST_F(CrashDumpTest, NoFolderNoDump) {
