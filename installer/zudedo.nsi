@@ -48,8 +48,8 @@ ShowUninstDetails nevershow
 
 ; Every file that leaves the build is signed, the uninstaller before it is
 ; packed into the installer.
-!finalize '${SIGN} "%1"'
-!uninstfinalize '${SIGN} "%1"'
+!finalize '${SIGN} "%1"' = 0
+!uninstfinalize '${SIGN} "%1"' = 0
 
 !define MUI_ICON "${APP_ICON}"
 !define MUI_UNICON "${APP_ICON}"
