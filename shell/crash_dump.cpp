@@ -77,13 +77,21 @@ bool WriteCrashDump(const wchar_t* folder, EXCEPTION_POINTERS* exception) noexce
     {
         UniqueFile file(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return false;
+        // Loaded only now, so that no run but a crashing one pays for the library.
+        HMODULE dbghelp = ::LoadLibraryExW(L"dbghelp.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        using WriteDumpFn = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE, PMINIDUMP_EXCEPTION_INFORMATION,
+                                          PMINIDUMP_USER_STREAM_INFORMATION, PMINIDUMP_CALLBACK_INFORMATION);
+        auto writeDump = dbghelp ? reinterpret_cast<WriteDumpFn>(
+                                       reinterpret_cast<void*>(::GetProcAddress(dbghelp, "MiniDumpWriteDump")))
+                                 : nullptr;
         MINIDUMP_EXCEPTION_INFORMATION info = {};
         info.ThreadId = ::GetCurrentThreadId();
         info.ExceptionPointers = exception;
         info.ClientPointers = FALSE;
         // Stacks, modules and the exception only: no heap, no user's data.
-        written = ::MiniDumpWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file.get(), MiniDumpNormal,
-                                      exception ? &info : nullptr, nullptr, nullptr) != FALSE;
+        written = writeDump && writeDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file.get(), MiniDumpNormal,
+                                         exception ? &info : nullptr, nullptr, nullptr) != FALSE;
+        // Left loaded: the process is ending, or may crash again.
     }
     if (!written) ::DeleteFileW(path);
     KeepNewestDumps(folder, kKeptCrashDumps);
