@@ -296,22 +296,24 @@ TEST_F(Package, ForcedCrashLeavesAMinidumpAndOnlyTheNewestFive) {
     EXPECT_EQ(nullptr, ::FindWindowW(kClass, nullptr));
 }
 
+// Installed over a running client: the client is ended first, the program
+// replaced, the settings and the start with the logon kept.
 TEST_F(Package, NewerPackageReplacesTheProgramAndKeepsTheSettings) {
     ASSERT_TRUE(Exists(ConfigIni()));
     ::WritePrivateProfileStringW(L"Main", L"PlayVoiceWhenInquiryIn", L"1", ConfigIni().c_str());
-    // An older program in place (here: not the shipped one).
-    {
-        shell::UniqueFile exe(::CreateFileW(InstalledExe().c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0,
-                                            nullptr));
-        ASSERT_TRUE(exe);
-        DWORD written = 0;
-        ::WriteFile(exe.get(), "older", 5, &written, nullptr);
-    }
+    // The two packages' programs differ (each signed at its own time), so
+    // the bytes tell which one is in place.
+    const std::string newer = Bytes(PackageFile(L"stage\\zudedo.exe"));
+    ASSERT_NE(Bytes(InstalledExe()), newer);
+    auto client = StartFromShortcut();
+    ASSERT_TRUE(client);
+
     const std::wstring version = Widen(ZUDEDO_PROJECT_VERSION);
     ASSERT_EQ(0u, RunInstaller(SetupFile(version)));
+    EXPECT_EQ(0u, WaitForExit(client.get(), 0)) << "the running client was not ended";
 
     EXPECT_EQ(version, RegText(kUninstallKey, L"DisplayVersion"));
-    EXPECT_EQ(Bytes(PackageFile(L"stage\\zudedo.exe")), Bytes(InstalledExe()));
+    EXPECT_EQ(newer, Bytes(InstalledExe()));
     EXPECT_EQ(version, FileVersion(InstalledExe()));
     EXPECT_EQ(InstalledExe(), ShortcutTarget(Shortcut()));
     EXPECT_EQ(L"1", Setting(L"PlayVoiceWhenInquiryIn"));
