@@ -9,6 +9,7 @@
 #include "net/request_manager.h"
 #include "panels/main_panel.h"
 #include "shell/app_settings.h"
+#include "shell/crash_dump.h"
 #include "shell/resource_ids.h"
 #include "shell/unique_handle.h"
 #include "ui/paint_manager.h"
@@ -51,7 +52,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 0;
     }
 
+    if (!AppFolders::Get().data.empty()) shell::InstallCrashDumps(AppFolders::Get().data + L"\\crash");
     Settings().Load();
+#ifdef ZUDEDO_CRASH_HOOK
+    // Test builds only: the tests of the crash dumps end the client here.
+    if (::GetEnvironmentVariableW(L"ZUDEDO_CRASH_AT_START", nullptr, 0) != 0) {
+        int* volatile nowhere = nullptr;
+        *nowhere = 1;
+    }
+#endif
 
     auto checker = std::make_unique<CheckUpdate>();
     if (checker->CheckPendingUpdate()) return 0;

@@ -35,7 +35,11 @@ function(zudedo_library target)
   zudedo_warnings(${target})
 endfunction()
 
-# Version resource compiled from the project version.
+# Version resource compiled from the project version; the installer takes
+# the same names (installer/CMakeLists.txt).
+set(ZUDEDO_PRODUCT "云帆商务台")
+set(ZUDEDO_COMPANY "TAVO")
+set(ZUDEDO_COPYRIGHT "Copyright © 2026 TAVO")
 set(ZUDEDO_VERSION_COMMA
     "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},${PROJECT_VERSION_TWEAK}")
 

@@ -6,7 +6,9 @@
 find_package(Python3 COMPONENTS Interpreter REQUIRED)
 
 set(ZUDEDO_SKIN_ZIP "${PROJECT_BINARY_DIR}/skin/skin.zip" CACHE INTERNAL "")
-set(ZUDEDO_MANIFEST "${PROJECT_SOURCE_DIR}/app/zudedo.manifest" CACHE INTERNAL "")
+# The manifest carries the project version, as the version resource does.
+set(ZUDEDO_MANIFEST "${PROJECT_BINARY_DIR}/app/zudedo.manifest" CACHE INTERNAL "")
+configure_file("${PROJECT_SOURCE_DIR}/app/zudedo.manifest" "${ZUDEDO_MANIFEST}" @ONLY)
 
 if(NOT TARGET zudedo_skin)
   file(GLOB_RECURSE _zudedo_skin_files CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/skin/*")

@@ -105,6 +105,53 @@ TEST(Executable, CarriesTheProjectVersion) {
     EXPECT_STREQ(ZUDEDO_PROJECT_VERSION, text);
 }
 
+// What Explorer's details page and the installed-programs list show: the
+// product's Chinese name read back intact (not through a Western code
+// page), the maker and a copyright, and the one version in both places.
+TEST(Executable, NamesTheProductInItsVersionTexts) {
+    std::wstring path = testing_support::BinaryPath("app/zudedo.exe");
+    DWORD ignored = 0;
+    DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> data(size);
+    ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, size, data.data()));
+    auto text = [&](const wchar_t* name) {
+        std::wstring key = std::wstring(L"\\StringFileInfo\\080404b0\\") + name;
+        wchar_t* value = nullptr;
+        UINT len = 0;
+        if (!::VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &len) || !value) {
+            return std::wstring();
+        }
+        return std::wstring(value);
+    };
+    EXPECT_EQ(L"\u4e91\u5e06\u5546\u52a1\u53f0", text(L"ProductName"));  // 云帆商务台
+    EXPECT_EQ(L"\u4e91\u5e06\u5546\u52a1\u53f0", text(L"FileDescription"));
+    EXPECT_EQ(L"TAVO", text(L"CompanyName"));
+    const std::wstring copyright = text(L"LegalCopyright");
+    EXPECT_NE(std::wstring::npos, copyright.find(L"\u00a9 ")) << "no copyright sign";
+    EXPECT_NE(std::wstring::npos, copyright.find(L"TAVO"));
+    std::wstring version;
+    for (const char* p = ZUDEDO_PROJECT_VERSION; *p; ++p) version.push_back(static_cast<wchar_t>(*p));
+    EXPECT_EQ(version, text(L"FileVersion"));
+    EXPECT_EQ(version, text(L"ProductVersion"));
+}
+
+TEST(Executable, ManifestCarriesTheProjectVersion) {
+    shell::UniqueModule exe(::LoadLibraryExW(testing_support::BinaryPath("app/zudedo.exe").c_str(), nullptr,
+                                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    ASSERT_TRUE(exe);
+    HRSRC found = ::FindResourceW(exe.get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
+    ASSERT_NE(nullptr, found);
+    HGLOBAL loaded = ::LoadResource(exe.get(), found);
+    ASSERT_NE(nullptr, loaded);
+    std::string manifest(static_cast<const char*>(::LockResource(loaded)), ::SizeofResource(exe.get(), found));
+    const size_t identity = manifest.find("<assemblyIdentity");
+    ASSERT_NE(std::string::npos, identity);
+    const std::string first = manifest.substr(identity, manifest.find('>', identity) - identity);
+    EXPECT_NE(std::string::npos, first.find(std::string("version=\"") + ZUDEDO_PROJECT_VERSION + "\""))
+        << first;
+}
+
 TEST(Executable, CarriesItsResourcesUnderTheSharedIds) {
     shell::UniqueModule exe(::LoadLibraryExW(testing_support::BinaryPath("app/zudedo.exe").c_str(), nullptr,
                                              LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
