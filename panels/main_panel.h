@@ -18,6 +18,7 @@
 #include "panels/connection_watch.h"
 #include "panels/login_layer.h"
 #include "panels/main_window_host.h"
+#include "panels/popup_controller.h"
 #include "panels/post_box.h"
 #include "panels/route_table.h"
 #include "panels/side_windows.h"
@@ -114,6 +115,7 @@ public:
     bool ReloginPending() const { return connection_.ReloginPending(); }
     const TrayIcon& Tray() const { return trayMenus_.Icon(); }
     const Tip& LastTip() const { return lastTip_; }
+    PopupController& Popups() { return popups_; }
     // Routes refused because a part claimed a message, timer or
     // notification another had already claimed.
     int RouteClashes() const { return routes_.Refused() + timers_.Refused() + filters_.Refused(); }
@@ -155,6 +157,7 @@ private:
     PostBox postBox_{*this};
     ConnectionWatch connection_{*this};
     SideWindows sideWindows_;
+    PopupController popups_{*this};
     std::unique_ptr<LoginBusi> loginBusi_;
     std::unique_ptr<MainBusi> mainBusi_;
     std::unique_ptr<SubscribeBusi> subscribeBusi_;

@@ -42,6 +42,7 @@ void MainPanel::AddRoutes() {
     login_.AddRoutes(routes_);
     postBox_.AddRoutes(routes_);
     connection_.AddRoutes(routes_);
+    popups_.AddRoutes(routes_);
     AddTimerRoutes();
     AddFilterRoutes();
 }
