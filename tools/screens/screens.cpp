@@ -1,9 +1,10 @@
 // Screenshots of the main window against the service named in
 // "service.ini" beside this program: signed out with the login layer, a
-// login tip, the keyboard's focus mark, the tray menu, signed in and
-// posting. Also what the demo runs when there is no display to look at: it
-// signs in by itself, in a throw-away profile (its data folder in the
-// temporary folder, nothing left in the Run key).
+// login tip, the keyboard's focus mark, the tray menu, signed in, the
+// notice and message pop-ups, and posting. Also what the demo runs when
+// there is no display to look at: it signs in by itself, in a throw-away
+// profile (its data folder in the temporary folder, nothing left in the
+// Run key).
 //   screens [--out <folder>] [user] [password]
 #include <windows.h>
 #include <ole2.h>
@@ -300,6 +301,20 @@ int wmain(int argc, wchar_t** argv) {
         }
         Pump(1500);
         CaptureWindows({panel}, out + L"\\main_signed_in.png");
+
+        // The pop-ups of the service's announcements after the sign-in: its
+        // notice over the message count, then the count once it is read.
+        PopupController& popups = panel.Popups();
+        PumpUntil([&] { return popups.NoticePopup() != nullptr && popups.MessagePopup() != nullptr; }, 5000);
+        if (PopupNoticePanel* notice = popups.NoticePopup()) {
+            CaptureWindows({notice->GetHWND()}, out + L"\\popup_notice.png", 8);
+            ::PostMessageW(notice->GetHWND(), WM_CLOSE, 0, 0);
+        }
+        PumpUntil([&] { return popups.MessagePopup() != nullptr && popups.MessagePopup()->IsShown(); }, 5000);
+        if (PopupMsgPanel* message = popups.MessagePopup()) {
+            CaptureWindows({message->GetHWND()}, out + L"\\popup_message.png", 8);
+            ::PostMessageW(message->GetHWND(), WM_CLOSE, 0, 0);
+        }
 
         // Posting: the box has the focus, the options are open, the counter counts.
         Click(panel, L"PostEdit");
