@@ -560,3 +560,71 @@ TEST_F(PopupsTest, NothingIsReadFromServicesThatAreGone) {
 }
 
 }  // namespace
+
+namespace {
+
+// A task bar of the test's own, found before any other: the pop-ups follow
+// its edge.
+class TaskBar {
+public:
+    explicit TaskBar(const RECT& rc) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"Shell_TrayWnd";
+        ::RegisterClassW(&wc);
+        hwnd_ = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"Shell_TrayWnd", L"", WS_POPUP,
+                                  rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+        ::ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+    }
+    ~TaskBar() {
+        ::DestroyWindow(hwnd_);
+        ::UnregisterClassW(L"Shell_TrayWnd", ::GetModuleHandleW(nullptr));
+    }
+    TaskBar(const TaskBar&) = delete;
+    TaskBar& operator=(const TaskBar&) = delete;
+    bool Found() const { return ::FindWindowW(L"Shell_TrayWnd", nullptr) == hwnd_; }
+
+private:
+    HWND hwnd_ = nullptr;
+};
+
+TEST_F(PopupsTest, WithTheTaskBarAtTheTopOrLeftThePopupsStayInTheCornerNextToIt) {
+    Open();
+    ASSERT_TRUE(SignIn());
+    panel->Subscriptions()->StopPolling();
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    ::GetMonitorInfoW(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &mi);
+    const RECT screen = mi.rcMonitor;
+    const RECT work = ui::FindTrayPlace().work;
+    {
+        TaskBar top(RECT{screen.left, screen.top, screen.right, screen.top + 30});
+        ASSERT_TRUE(top.Found());
+        panel->Popups().ShowMessagePopup(PopupMsgPanel::Body::kInquiries);
+        ASSERT_TRUE(Shown(Msg()));
+        RECT rc{};
+        ::GetWindowRect(Msg()->GetHWND(), &rc);
+        EXPECT_EQ(ui::FindTrayPlace().work.top + 2, rc.top);
+        EXPECT_EQ(ui::FindTrayPlace().work.right - 8, rc.right);
+        ::DestroyWindow(Msg()->GetHWND());
+    }
+    {
+        TaskBar left(RECT{screen.left, screen.top, screen.left + 40, screen.bottom});
+        ASSERT_TRUE(left.Found());
+        Json::Value notices(Json::arrayValue);
+        notices.append(Notice("重要通知", "维护", "今晚十点维护"));
+        SetNotices(notices);
+        ::PostMessageW(*panel, msg::kRequestNotices, 0, 0);
+        ASSERT_TRUE(PumpUntil([&] { return Shown(NoticePopup()); }));
+        RECT rc{};
+        ::GetWindowRect(NoticePopup()->GetHWND(), &rc);
+        EXPECT_EQ(ui::FindTrayPlace().work.left + 8, rc.left);
+        EXPECT_EQ(ui::FindTrayPlace().work.bottom - 2, rc.bottom);
+        RECT inside{};
+        EXPECT_TRUE(::IntersectRect(&inside, &rc, &work) && ::EqualRect(&inside, &rc));
+    }
+}
+
+}  // namespace
