@@ -69,6 +69,7 @@ LRESULT PopupWindow::OnMouseMove(UINT, WPARAM, LPARAM lParam, bool& handled) {
     }
     POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ::ClientToScreen(hwnd_, &pt);
+    movedByUser_ = true;
     ::SetWindowPos(hwnd_, nullptr, windowFrom_.x + pt.x - dragFrom_.x, windowFrom_.y + pt.y - dragFrom_.y, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
@@ -84,7 +85,7 @@ LRESULT PopupWindow::OnLButtonUp(UINT, WPARAM, LPARAM, bool& handled) {
     return 0;
 }
 
-LRESULT PopupWindow::HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled) {
+LRESULT PopupWindow::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
     switch (msg) {
         case WM_MOUSEACTIVATE:
             handled = true;
@@ -92,6 +93,16 @@ LRESULT PopupWindow::HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled
         case WM_CAPTURECHANGED:
             dragging_ = false;
             break;
+        case WM_DPICHANGED: {
+            // Made on one monitor and moved to the notification area's, it
+            // takes that monitor's size and goes back into the corner,
+            // unless the user has put it elsewhere.
+            LRESULT result = 0;
+            pm_.MessageHandler(msg, wParam, lParam, result);
+            if (!movedByUser_) PlaceInCorner();
+            handled = true;
+            return result;
+        }
         default:
             break;
     }

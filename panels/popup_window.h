@@ -42,6 +42,7 @@ private:
     bool IsGrip(POINT screen);
 
     bool dragging_ = false;
+    bool movedByUser_ = false;
     POINT dragFrom_{};    // the cursor where the drag began, screen pixels
     POINT windowFrom_{};  // the window's top-left corner then
 };

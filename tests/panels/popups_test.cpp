@@ -628,3 +628,32 @@ TEST_F(PopupsTest, WithTheTaskBarAtTheTopOrLeftThePopupsStayInTheCornerNextToIt)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PopupsTest, AtAnotherMonitorsDpiThePopupTakesItsSizeInTheCorner) {
+    Open();
+    ASSERT_TRUE(SignIn());
+    panel->Subscriptions()->StopPolling();
+    panel->Popups().ShowMessagePopup(PopupMsgPanel::Body::kMessages);
+    ASSERT_TRUE(Shown(Msg()));
+    const HWND hwnd = Msg()->GetHWND();
+    RECT rc{};
+    ::GetWindowRect(hwnd, &rc);
+    const UINT dpi = ui::DpiForWindow(hwnd);
+    const UINT bigger = dpi * 3 / 2;
+    // As the system moves it: the top-left kept, the size of the new DPI.
+    RECT suggested{rc.left, rc.top, rc.left + ui::ScaleBy(257, bigger), rc.top + ui::ScaleBy(103, bigger)};
+    ::SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(bigger, bigger), reinterpret_cast<LPARAM>(&suggested));
+    RECT now{};
+    ::GetWindowRect(hwnd, &now);
+    EXPECT_EQ(suggested.right - suggested.left, now.right - now.left);
+    EXPECT_EQ(suggested.bottom - suggested.top, now.bottom - now.top);
+    const RECT want = ui::CornerNextToTray(ui::FindTrayPlace(), SIZE{now.right - now.left, now.bottom - now.top},
+                                           ui::ScaleBy(PopupWindow::kGapX, bigger),
+                                           ui::ScaleBy(PopupWindow::kGapY, bigger));
+    EXPECT_EQ(want.left, now.left);
+    EXPECT_EQ(want.top, now.top);
+}
+
+}  // namespace
