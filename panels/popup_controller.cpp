@@ -39,7 +39,8 @@ void PopupController::ShowMessagePopup(PopupMsgPanel::Body body) {
         if (popup == nullptr) return;
         message_ = popup;
     }
-    popup->Fill(body, count);
+    const bool wasShown = !made && popup->IsShown();
+    const bool changed = popup->Fill(body, count);
     if (NoticeOnScreen()) {
         // The notice pop-up covers this corner; this one waits for it.
         if (made) popup->Hide();
@@ -47,7 +48,8 @@ void PopupController::ShowMessagePopup(PopupMsgPanel::Body body) {
         return;
     }
     popup->ShowOnTop();
-    popup->Announce();
+    // Read out when it comes or says something new, not at every poll.
+    if (!wasShown || changed) popup->Announce();
 }
 
 void PopupController::ShowMessageCountIfAny() {

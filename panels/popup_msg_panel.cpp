@@ -40,20 +40,24 @@ bool PopupMsgPanel::Shows(Body body) const {
     return layout != nullptr && layout->IsVisible();
 }
 
-void PopupMsgPanel::Fill(Body body, int count) {
+bool PopupMsgPanel::Fill(Body body, int count) {
     const bool inquiries = body == Body::kInquiries;
     ui::Control* layout = inquiries ? inquiries_ : messages_;
     ui::Control* other = inquiries ? messages_ : inquiries_;
     ui::Button* button = inquiries ? inquiryCount_ : messageCount_;
+    bool changed = false;
     if (other != nullptr && other->IsVisible()) other->SetVisible(false);
     if (layout != nullptr && !layout->IsVisible()) {
         layout->SetVisible(true);
         if (title_ != nullptr) title_->SetText(inquiries ? L"询价提醒" : L"消息中心");
+        changed = true;
     }
-    if (button == nullptr) return;
+    if (button == nullptr) return changed;
     const std::wstring text = shell::FormatW(L" %d ", count);
+    if (text == button->GetText()) return changed;
     button->SetFixedWidth(button->MeasureText(text).cx);
     button->SetText(text);
+    return true;
 }
 
 void PopupMsgPanel::SlowMessagePolling() {

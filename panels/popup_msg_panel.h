@@ -26,8 +26,9 @@ public:
     explicit PopupMsgPanel(HWND owner);
 
     // Shows the body with the count n (its own title, the count in its
-    // button, which takes the count's width).
-    void Fill(Body body, int count);
+    // button, which takes the count's width); true when what it shows
+    // changed.
+    bool Fill(Body body, int count);
     bool Shows(Body body) const;
 
 private:

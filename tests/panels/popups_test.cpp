@@ -657,3 +657,30 @@ TEST_F(PopupsTest, AtAnotherMonitorsDpiThePopupTakesItsSizeInTheCorner) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PopupsTest, AScreenReaderHearsThePopupWhenItComesAndWhenItsCountChanges) {
+    ui_test::WinEventRecorder alerts(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT);
+    SetMessageCount(3);
+    Open(SlowAfterSeen());
+    ASSERT_TRUE(SignIn());
+    ASSERT_TRUE(PumpUntil([&] { return Shown(Msg()); }));
+    const HWND hwnd = Msg()->GetHWND();
+    auto alertsOf = [&] {
+        size_t n = 0;
+        for (const auto& e : alerts.Of(EVENT_SYSTEM_ALERT)) n += e.hwnd == hwnd ? 1 : 0;
+        return n;
+    };
+    ASSERT_TRUE(PumpUntil([&] { return alertsOf() >= 1; })) << "the pop-up came unannounced";
+    // Polls every 300 ms with the same count: nothing new to read.
+    const size_t polls = Received("get_new_msg_count");
+    ASSERT_TRUE(PumpUntil([&] { return Received("get_new_msg_count") >= polls + 3; }));
+    PumpFor(200);
+    EXPECT_EQ(1u, alertsOf());
+    SetMessageCount(4);
+    ASSERT_TRUE(PumpUntil([&] { return TextIn(Msg(), L"MsgCountMsgCenter") == L" 4 "; }));
+    EXPECT_TRUE(PumpUntil([&] { return alertsOf() == 2; })) << alertsOf();
+}
+
+}  // namespace
