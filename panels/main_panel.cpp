@@ -157,7 +157,10 @@ bool MainPanel::StartLogin(const std::wstring& userName, const std::wstring& pas
     return login_.StartLogin(userName, password);
 }
 
-void MainPanel::Logout() { login_.Logout(); }
+void MainPanel::Logout() {
+    popups_.CloseAll();
+    login_.Logout();
+}
 
 void MainPanel::ExpandTitleArea() { postBox_.ExpandTitleArea(); }
 
@@ -312,6 +315,7 @@ LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled
     endReports_.clear();
     if (ui::NoticeBanner* banner = banner_.Get()) ::DestroyWindow(banner->GetHWND());
     banner_.Reset();
+    popups_.DestroyAll();
     sideWindows_.OnMainWindowClosing();
     rulesAndAbout_.CloseAll();
     trayMenus_.RemoveIcon();

@@ -18,6 +18,7 @@
 #include "panels/connection_watch.h"
 #include "panels/login_layer.h"
 #include "panels/main_window_host.h"
+#include "panels/popup_controller.h"
 #include "panels/post_box.h"
 #include "panels/route_table.h"
 #include "panels/rules_and_about.h"
@@ -119,6 +120,7 @@ public:
     const TrayIcon& Tray() const { return trayMenus_.Icon(); }
     RulesAndAbout& RulesAndAboutWindows() { return rulesAndAbout_; }
     const Tip& LastTip() const { return lastTip_; }
+    PopupController& Popups() { return popups_; }
     // Routes refused because a part claimed a message, timer or
     // notification another had already claimed.
     int RouteClashes() const { return routes_.Refused() + timers_.Refused() + filters_.Refused(); }
@@ -167,6 +169,7 @@ private:
     SideWindows sideWindows_;
     UpdateWindows updateWindows_{*this};
     RulesAndAbout rulesAndAbout_{*this};
+    PopupController popups_{*this};
     std::unique_ptr<LoginBusi> loginBusi_;
     std::unique_ptr<MainBusi> mainBusi_;
     std::unique_ptr<SubscribeBusi> subscribeBusi_;

@@ -44,6 +44,7 @@ void MainPanel::AddRoutes() {
     connection_.AddRoutes(routes_);
     updateWindows_.AddRoutes(routes_);
     rulesAndAbout_.AddRoutes(routes_);
+    popups_.AddRoutes(routes_);
     AddTimerRoutes();
     AddFilterRoutes();
 }

@@ -338,6 +338,20 @@ int wmain(int argc, wchar_t** argv) {
         Pump(1500);
         CaptureWindows({panel}, out + L"\\main_signed_in.png");
 
+        // The pop-ups of the service's announcements after the sign-in: its
+        // notice over the message count, then the count once it is read.
+        PopupController& popups = panel.Popups();
+        PumpUntil([&] { return popups.NoticePopup() != nullptr && popups.MessagePopup() != nullptr; }, 5000);
+        if (PopupNoticePanel* notice = popups.NoticePopup()) {
+            CaptureWindows({notice->GetHWND()}, out + L"\\popup_notice.png", 8);
+            ::PostMessageW(notice->GetHWND(), WM_CLOSE, 0, 0);
+        }
+        PumpUntil([&] { return popups.MessagePopup() != nullptr && popups.MessagePopup()->IsShown(); }, 5000);
+        if (PopupMsgPanel* message = popups.MessagePopup()) {
+            CaptureWindows({message->GetHWND()}, out + L"\\popup_message.png", 8);
+            ::PostMessageW(message->GetHWND(), WM_CLOSE, 0, 0);
+        }
+
         // Posting: the box has the focus, the options are open, the counter counts.
         Click(panel, L"PostEdit");
         if (ui::Control* edit = pm.FindControl(L"PostEdit")) {
