@@ -294,6 +294,9 @@ void MainPanel::EndServices(ULONGLONG deadline) {
 }
 
 LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+    // The side windows first: what their closing stores is stored before
+    // the end's own writes.
+    sideWindows_.OnMainWindowClosing();
     const ULONGLONG deadline = EndDeadline();
     if (subscribeBusi_) subscribeBusi_->StopPolling();
     SaveForEnd();
@@ -302,7 +305,6 @@ LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled
     endReports_.clear();
     if (ui::NoticeBanner* banner = banner_.Get()) ::DestroyWindow(banner->GetHWND());
     banner_.Reset();
-    sideWindows_.OnMainWindowClosing();
     trayMenus_.RemoveIcon();
     navigator_.reset();
     ::PostQuitMessage(0);

@@ -107,6 +107,7 @@ public:
     void ShowMainWindow() override;
     void HideAllWindows() override;
     void Quit() override;
+    SideWindows& Sides() override { return sideWindows_; }
 
     // Seams and state for tests and tools.
     void SetPeriods(const Periods& periods) { periods_ = periods; }
@@ -154,7 +155,7 @@ private:
     LoginLayer login_{*this};
     PostBox postBox_{*this};
     ConnectionWatch connection_{*this};
-    SideWindows sideWindows_;
+    SideWindows sideWindows_{*this};
     std::unique_ptr<LoginBusi> loginBusi_;
     std::unique_ptr<MainBusi> mainBusi_;
     std::unique_ptr<SubscribeBusi> subscribeBusi_;
