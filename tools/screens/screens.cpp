@@ -1,7 +1,7 @@
 // Screenshots of the main window against the service named in
 // "service.ini" beside this program: signed out with the login layer, a
 // login tip, the keyboard's focus mark, the tray menu, signed in and
-// posting. Also what the demo runs when there is no display to look at: it
+// posting; then the settings and subscription windows. Also what the demo runs when there is no display to look at: it
 // signs in by itself, in a throw-away profile (its data folder in the
 // temporary folder, nothing left in the Run key).
 //   screens [--out <folder>] [user] [password]
@@ -16,7 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "panels/config_panel.h"
+#include "panels/custom_subscribe_panel.h"
 #include "panels/main_panel.h"
+#include "panels/side_windows.h"
 #include "panels/tray_icon.h"
 #include "shell/app_settings.h"
 #include "shell/messages.h"
@@ -309,6 +312,20 @@ int wmain(int argc, wchar_t** argv) {
         }
         Pump(500);
         CaptureWindows({panel}, out + L"\\main_posting.png");
+
+        // The settings and subscription windows, each on its own. Destroyed,
+        // not closed: closing the settings window would store its options
+        // (and the Run value with them).
+        if (ConfigPanel* config = panel.Sides().OpenSettings()) {
+            Pump(300);
+            CaptureWindows({*config}, out + L"\\config_panel.png");
+            ::DestroyWindow(*config);
+        }
+        if (CustomSubscribePanel* subscription = panel.Sides().OpenSubscription()) {
+            Pump(300);
+            CaptureWindows({*subscription}, out + L"\\custom_subscribe_panel.png");
+            ::DestroyWindow(*subscription);
+        }
 
         ::PostMessageW(panel, WM_CLOSE, 0, 0);
         PumpUntil([&] { return !::IsWindow(panel); }, 10000);
