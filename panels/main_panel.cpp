@@ -245,6 +245,7 @@ void MainPanel::HideAllWindows() {
 
 void MainPanel::Quit() {
     ShowWindow(false, false);
+    sideWindows_.OnMainWindowClosing();
     if (subscribeBusi_) subscribeBusi_->StopPolling();
     // The services go now, so that nothing still queued for them is
     // answered, and with them the one wait the close would have had.

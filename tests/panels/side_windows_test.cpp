@@ -449,6 +449,29 @@ TEST_F(SettingsWindowTest, EveryWayOfClosingStores) {
 
 // ------------------------------------------------- beside the main window
 
+TEST(SideWindowPlace, RightOfTheMainWindowElseLeftAndAlwaysInsideTheWorkArea) {
+    const RECT work{0, 0, 1280, 800};
+    const SIZE size{270, 245};
+    // Room on the right.
+    POINT at = SideWindows::BesidePosition(RECT{100, 50, 526, 650}, work, size, 1);
+    EXPECT_EQ(527, at.x);
+    EXPECT_EQ(51, at.y);
+    // The work area ends first: the left side.
+    at = SideWindows::BesidePosition(RECT{900, 50, 1326 - 300, 650}, work, size, 1);
+    EXPECT_EQ(900 - 270 - 1, at.x);
+    // Room on neither side (a wide main window): on the left, at the work area's edge.
+    at = SideWindows::BesidePosition(RECT{100, 50, 1200, 650}, work, size, 250);
+    EXPECT_EQ(0, at.x);
+    // Low on the screen: lifted to end at the work area's bottom; a work
+    // area away from the origin is kept to as well.
+    at = SideWindows::BesidePosition(RECT{100, 700, 526, 1300}, work, size, 250);
+    EXPECT_EQ(800 - 245, at.y);
+    const RECT second{1280, 100, 2560, 900};
+    at = SideWindows::BesidePosition(RECT{1200, 40, 1626, 640}, second, size, 1);
+    EXPECT_EQ(1627, at.x);
+    EXPECT_EQ(100, at.y) << "not above the work area's top";
+}
+
 class SideWindowsTest : public MainPanelTest {
 protected:
     void SetUp() override {
@@ -551,6 +574,14 @@ TEST_F(SideWindowsTest, KeepOnTopAppliesToTheMainWindowAtOnceAndToTheSideWindows
     Menu(L"menu_modify_subscribe");
     ASSERT_NE(nullptr, Sides().SubscriptionWindow());
     EXPECT_TRUE(onTop(*Sides().SubscriptionWindow())) << "side windows join the top-most layer";
+
+    // Quitting with the settings window open stores what it shows.
+    Menu(L"menu_config");
+    ASSERT_NE(nullptr, Sides().SettingsWindow());
+    OptionIn(Sides().SettingsWindow(), L"OpInquiryInVoice")->Activate();
+    Menu(L"menu_exit");
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(*panel); }, 10000));
+    EXPECT_EQ(L"1", ReadIni(Settings().configPath, L"Main", L"PlayVoiceWhenInquiryIn"));
 }
 
 TEST_F(SideWindowsTest, SignedOutTheSubscriptionWindowAsksToSignInFirst) {
