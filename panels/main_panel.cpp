@@ -14,6 +14,7 @@
 #include "shell/service_config.h"
 #include "ui/browser.h"
 #include "ui/notice_banner.h"
+#include "update/update_check_aid_busi.h"
 
 namespace {
 
@@ -257,6 +258,7 @@ void MainPanel::HideAllWindows() {
 
 void MainPanel::Quit() {
     ShowWindow(false, false);
+    sideWindows_.OnMainWindowClosing();
     if (subscribeBusi_) subscribeBusi_->StopPolling();
     // The services go now, so that nothing still queued for them is
     // answered, and with them the one wait the close would have had.
@@ -307,6 +309,9 @@ void MainPanel::EndServices(ULONGLONG deadline) {
 }
 
 LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+    // The side windows first: what their closing stores is stored before
+    // the end's own writes.
+    sideWindows_.OnMainWindowClosing();
     const ULONGLONG deadline = EndDeadline();
     if (subscribeBusi_) subscribeBusi_->StopPolling();
     SaveForEnd();
@@ -316,7 +321,6 @@ LRESULT MainPanel::OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled
     if (ui::NoticeBanner* banner = banner_.Get()) ::DestroyWindow(banner->GetHWND());
     banner_.Reset();
     popups_.DestroyAll();
-    sideWindows_.OnMainWindowClosing();
     rulesAndAbout_.CloseAll();
     trayMenus_.RemoveIcon();
     DetachBrowserHelper();

@@ -112,6 +112,7 @@ public:
     void ShowMainWindow() override;
     void HideAllWindows() override;
     void Quit() override;
+    SideWindows& Sides() override { return sideWindows_; }
 
     // Seams and state for tests and tools.
     void SetPeriods(const Periods& periods) { periods_ = periods; }
@@ -166,7 +167,7 @@ private:
     LoginLayer login_{*this};
     PostBox postBox_{*this};
     ConnectionWatch connection_{*this};
-    SideWindows sideWindows_;
+    SideWindows sideWindows_{*this};
     UpdateWindows updateWindows_{*this};
     RulesAndAbout rulesAndAbout_{*this};
     PopupController popups_{*this};

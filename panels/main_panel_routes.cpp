@@ -36,9 +36,8 @@ void MainPanel::AddRoutes() {
     });
     m.Add(msg::kPageWebLogin, [this](WPARAM, LPARAM) { OnWebLoginRequest(); });
     m.Add(msg::kQuitForUpdate, [this](WPARAM, LPARAM) { Quit(); });
-    // 2210 (a page's subscription button) asks for nothing; the side
-    // windows' messages will be routed by their part.
     trayMenus_.AddRoutes(routes_);
+    sideWindows_.AddRoutes(routes_);
     login_.AddRoutes(routes_);
     postBox_.AddRoutes(routes_);
     connection_.AddRoutes(routes_);

@@ -14,6 +14,7 @@
 class LoginBusi;
 class MainBusi;
 class MsgCenterBusi;
+class SideWindows;
 class SubscribeBusi;
 
 class MainWindowHost {
@@ -91,6 +92,8 @@ public:
     virtual void ShowMainWindow() = 0;
     virtual void HideAllWindows() = 0;
     virtual void Quit() = 0;
+    // The windows beside it (settings, subscription, ...).
+    virtual SideWindows& Sides() = 0;
 
     // Helpers on top of the above.
     template <typename T = ui::Control>

@@ -10,6 +10,7 @@
 #include "api/subscribe_busi.h"
 #include "panels/main_window_host.h"
 #include "panels/route_table.h"
+#include "panels/side_windows.h"
 #include "shell/app_settings.h"
 #include "shell/messages.h"
 #include "shell/text.h"
@@ -360,6 +361,8 @@ void PostBox::OpenMyInquiries() {
 
 void PostBox::OpenSubscribedInquiries() {
     if (!SignedInOrAsk(L"请您登录后再查看订阅区域的询价")) return;
+    // Nothing subscribed yet: the user is asked to choose first.
+    if (Settings().provinceList == L"-1") host_.Sides().OpenSubscriptionToChoose();
     host_.OpenServicePage(MainWindowHost::ServicePage(kSubscribed));
     if (SubscribeBusi* subscriptions = host_.Subscriptions()) subscriptions->ResetNewInquiryTotal();
     ShowMultiLayer(false);

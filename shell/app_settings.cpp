@@ -143,6 +143,8 @@ void AppSettings::SaveWindowPlacement(const RECT& rect) const {
     if (rect.left > 0 && rect.top > 0) WriteWindowRect(rect);
 }
 
+const wchar_t* AppSettings::RunKey() const { return runKeyOverride.empty() ? kRunKey : runKeyOverride.c_str(); }
+
 std::wstring AppSettings::ExecutablePath() const {
     return executablePathOverride.empty() ? shell::ModulePath() : executablePathOverride;
 }
@@ -155,7 +157,7 @@ bool AppSettings::EnableAutoRun() {
         return false;
     }
     shell::UniqueRegKey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS) {
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, RunKey(), 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS) {
         ::RegSetValueExW(key.get(), kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(exe.c_str()),
                          static_cast<DWORD>((exe.size() + 1) * sizeof(wchar_t)));
     }
@@ -166,7 +168,7 @@ bool AppSettings::EnableAutoRun() {
 
 bool AppSettings::DisableAutoRun() {
     shell::UniqueRegKey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS) {
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, RunKey(), 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS) {
         ::RegDeleteValueW(key.get(), kRunValue);
     }
     autoRun = false;

@@ -86,10 +86,13 @@ public:
 
     // Overrides the executable path used for the Run value (tests).
     std::wstring executablePathOverride;
+    // Overrides the per-user Run key that auto-start writes (tests).
+    std::wstring runKeyOverride;
 
 private:
     bool ReadFlag(const wchar_t* key) const;
     std::wstring ExecutablePath() const;
+    const wchar_t* RunKey() const;
 };
 
 // The process-wide record.

@@ -19,7 +19,10 @@
 #include <vector>
 
 #include "net/blocking_http.h"
+#include "panels/config_panel.h"
+#include "panels/custom_subscribe_panel.h"
 #include "panels/main_panel.h"
+#include "panels/side_windows.h"
 #include "panels/update_windows.h"
 #include "shell/service_config.h"
 #include "panels/tray_icon.h"
@@ -377,6 +380,19 @@ int wmain(int argc, wchar_t** argv) {
         if (AboutUsPanel* about = side.About()) {
             CaptureWindows({*about}, out + L"\\about_us.png");
             ::DestroyWindow(*about);
+        }
+        // The settings and subscription windows, each on its own. Destroyed,
+        // not closed: closing the settings window would store its options
+        // (and the Run value with them).
+        if (ConfigPanel* config = panel.Sides().OpenSettings()) {
+            Pump(300);
+            CaptureWindows({*config}, out + L"\\config_panel.png");
+            ::DestroyWindow(*config);
+        }
+        if (CustomSubscribePanel* subscription = panel.Sides().OpenSubscription()) {
+            Pump(300);
+            CaptureWindows({*subscription}, out + L"\\custom_subscribe_panel.png");
+            ::DestroyWindow(*subscription);
         }
 
         ::PostMessageW(panel, WM_CLOSE, 0, 0);
