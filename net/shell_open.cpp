@@ -31,6 +31,22 @@ std::wstring DefaultBrowserCommand() {
 
 }  // namespace
 
+bool IsWebAddress(const std::wstring& address) {
+    size_t host = 0;
+    if (address.size() > 7 && _wcsnicmp(address.c_str(), L"http://", 7) == 0) {
+        host = 7;
+    } else if (address.size() > 8 && _wcsnicmp(address.c_str(), L"https://", 8) == 0) {
+        host = 8;
+    } else {
+        return false;
+    }
+    if (address[host] == L'/' || address[host] == L'\\') return false;
+    for (wchar_t c : address) {
+        if (c <= L' ' || c == L'"' || c == 0x7F) return false;
+    }
+    return true;
+}
+
 void SetShellExecute(ShellExecuteFn fn) { g_execute = fn ? fn : &RealShellExecute; }
 
 std::wstring BrowserProgramFromCommand(const std::wstring& command) {

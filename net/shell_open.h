@@ -5,6 +5,12 @@
 
 #include <string>
 
+// An http or https address naming a host, with nothing (blanks, quotes,
+// control characters) that would end it on a command line and start
+// arguments of its own: the only kind of address from the network that is
+// handed to the user's browser, never a file or a program.
+bool IsWebAddress(const std::wstring& address);
+
 // Returns the shell's result (greater than 32 on success).
 HINSTANCE ShellOpenUrl(const std::wstring& address, bool useDefaultBrowser);
 

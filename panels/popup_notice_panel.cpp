@@ -1,9 +1,8 @@
 #include "panels/popup_notice_panel.h"
 
-#include <cwctype>
-
 #include "api/msg_center_busi.h"
 #include "api/open_url_syn_login.h"
+#include "net/shell_open.h"
 #include "shell/messages.h"
 #include "ui/controls.h"
 
@@ -26,14 +25,6 @@ ui::SecondaryWindow::Args NoticeArgs(HWND owner) {
 // Contents shorter than this many characters of text (besides their first
 // tag) start on a new line.
 constexpr size_t kShortContent = 40;
-
-bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
-    size_t i = 0;
-    for (; prefix[i] != L'\0'; ++i) {
-        if (i >= text.size() || std::towlower(text[i]) != prefix[i]) return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -59,24 +50,6 @@ std::wstring PopupNoticePanel::ContentText(const std::wstring& content) {
         if (close != std::wstring::npos) allowance = close - open + 4;
     }
     return content.size() < allowance + kShortContent ? L"<n>" + content : content;
-}
-
-bool PopupNoticePanel::IsWebAddress(const std::wstring& target) {
-    size_t hostAt = 0;
-    if (StartsWithNoCase(target, L"http://")) {
-        hostAt = 7;
-    } else if (StartsWithNoCase(target, L"https://")) {
-        hostAt = 8;
-    } else {
-        return false;
-    }
-    if (hostAt >= target.size() || target[hostAt] == L'/' || target[hostAt] == L'\\') return false;
-    // Spaces, quotes and control characters would end the address inside
-    // the browser's command line and start arguments of their own.
-    for (wchar_t ch : target) {
-        if (ch <= L' ' || ch == L'"' || ch == 0x7F) return false;
-    }
-    return true;
 }
 
 void PopupNoticePanel::Append(const std::vector<NoticeEntry>& entries) {

@@ -33,9 +33,6 @@ public:
     // What "Content" shows for a notice's content: a short content starts
     // on a line of its own, below the caption.
     static std::wstring ContentText(const std::wstring& content);
-    // An http or https address naming a host, nothing that could start a
-    // program or open a file.
-    static bool IsWebAddress(const std::wstring& target);
 
 protected:
     ~PopupNoticePanel() override;

@@ -61,21 +61,6 @@ Refusal Consume(const std::wstring& path, std::wstring* xml) {
 
 }  // namespace update_layout
 
-bool IsWebAddress(const std::wstring& address) {
-    auto startsWith = [&](const wchar_t* prefix) {
-        const size_t n = wcslen(prefix);
-        return address.size() > n && _wcsnicmp(address.c_str(), prefix, n) == 0;
-    };
-    if (!startsWith(L"http://") && !startsWith(L"https://")) return false;
-    // No blanks, controls or quotes: the shell would read them as more
-    // than one address.
-    for (wchar_t c : address) {
-        if (c <= L' ' || c == L'"' || c == 0x7F) return false;
-    }
-    const size_t host = address.find(L"://") + 3;
-    return host < address.size() && address[host] != L'/';
-}
-
 UpdateWindow::UpdateWindow(HWND owner, const wchar_t* layoutFile, const wchar_t* className, const wchar_t* title,
                            DWORD exStyle)
     // A window made visible is activated as it is created; one that must
@@ -122,6 +107,7 @@ bool UpdateWindow::OnClick(const std::wstring& sender, ui::Control*) {
 }
 
 bool UpdateWindow::OpenAddress(const std::wstring& address) {
+    // The network supplied it: only a web address is opened.
     if (!IsWebAddress(address)) return false;
     ShellOpenUrl(address, false);
     return true;

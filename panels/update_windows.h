@@ -38,10 +38,6 @@ void SetFileReader(FileReader reader);  // null restores ReadFile
 
 }  // namespace update_layout
 
-// An address from a downloaded layout: the network supplied it, so only a
-// web address is opened, never a file or a program.
-bool IsWebAddress(const std::wstring& address);
-
 class UpdateWindow : public ui::SecondaryWindow {
 public:
     // Why the layout was not used (kNone once the window was built).

@@ -4,11 +4,11 @@
 #include <olectl.h>
 
 #include <cstring>
-#include <cwctype>
 #include <utility>
 
 #include "api/open_url_syn_login.h"
 #include "api/server_clock.h"
+#include "net/shell_open.h"
 #include "shell/messages.h"
 #include "shell/module_path.h"
 #include "shell/resource_ids.h"
@@ -168,18 +168,6 @@ UINT WebBrowserCtrlHelper::ClickMessage(const std::wstring& elementId) {
     if (elementId == L"post_new") return msg::kPagePostNew;
     if (elementId == L"rss_config") return msg::kPageRssConfig;
     return msg::kPageOtherClick;
-}
-
-bool WebBrowserCtrlHelper::IsWebAddress(const std::wstring& address) {
-    auto startsWith = [&](const wchar_t* scheme) {
-        const size_t n = std::wcslen(scheme);
-        if (address.size() <= n) return false;
-        for (size_t i = 0; i < n; ++i) {
-            if (std::towlower(address[i]) != scheme[i]) return false;
-        }
-        return true;
-    };
-    return startsWith(L"http://") || startsWith(L"https://");
 }
 
 void WebBrowserCtrlHelper::OpenPage(const std::wstring& address) { Navigate(address, true); }

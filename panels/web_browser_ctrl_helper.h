@@ -55,8 +55,6 @@ public:
     // ids (case-sensitive) have their own, everything else is an ordinary
     // click (2169).
     static UINT ClickMessage(const std::wstring& elementId);
-    // Only these are handed to the user's browser.
-    static bool IsWebAddress(const std::wstring& address);
 
     // A click in the watched document (the event object, or null when it
     // could not be read): posts its message; true lets the page's own

@@ -96,14 +96,12 @@ RECT WorkAreaAt(POINT pt) {
 }
 
 TrayPlace FindTrayPlace() {
-    // The task bar's monitor (the primary one without a task bar); the edge
-    // it sits on is the side its reserved strip takes from the work area.
+    // The task bar's monitor (the primary one without a task bar).
     POINT at{0, 0};
     HWND bar = ::FindWindowW(L"Shell_TrayWnd", nullptr);
     RECT barRect = {};
-    if (bar != nullptr && ::GetWindowRect(bar, &barRect)) {
-        at = POINT{(barRect.left + barRect.right) / 2, (barRect.top + barRect.bottom) / 2};
-    }
+    const bool haveBar = bar != nullptr && ::GetWindowRect(bar, &barRect);
+    if (haveBar) at = POINT{(barRect.left + barRect.right) / 2, (barRect.top + barRect.bottom) / 2};
     TrayPlace place{{}, TrayEdge::kBottom};
     MONITORINFO info = {};
     info.cbSize = sizeof(info);
@@ -113,12 +111,23 @@ TrayPlace FindTrayPlace() {
     }
     place.work = info.rcWork;
     const RECT& mon = info.rcMonitor;
-    if (info.rcWork.top > mon.top) {
+    // The edge is the side the bar's strip takes from the work area; a bar
+    // that reserves none (it auto-hides) is known by its shape: a strip
+    // along at least half of one side of the monitor. A small window of
+    // that class (a stand-alone notification area) says nothing.
+    if (place.work.top > mon.top) {
         place.edge = TrayEdge::kTop;
-    } else if (info.rcWork.left > mon.left) {
+    } else if (place.work.left > mon.left) {
         place.edge = TrayEdge::kLeft;
-    } else if (info.rcWork.right < mon.right) {
+    } else if (place.work.right < mon.right) {
         place.edge = TrayEdge::kRight;
+    } else if (place.work.bottom < mon.bottom || !haveBar) {
+        place.edge = TrayEdge::kBottom;
+    } else if (barRect.right - barRect.left >= (mon.right - mon.left) / 2 &&
+               barRect.bottom - barRect.top < barRect.right - barRect.left) {
+        place.edge = at.y < (mon.top + mon.bottom) / 2 ? TrayEdge::kTop : TrayEdge::kBottom;
+    } else if (barRect.bottom - barRect.top >= (mon.bottom - mon.top) / 2) {
+        place.edge = at.x < (mon.left + mon.right) / 2 ? TrayEdge::kLeft : TrayEdge::kRight;
     }
     return place;
 }

@@ -1,7 +1,7 @@
 // The update notice in the real client: with a newer version and a due
 // notice published, the main window's one-shot timer leads to the notice's
-// layout in the update folder and 2199 at the main window, while the
-// window keeps answering.
+// layout in the update folder, 2199 at the main window and the notice
+// window at the bottom right, while the window keeps answering.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -85,16 +85,35 @@ protected:
     HHOOK hook = nullptr;
 };
 
-TEST_F(UpdateNoticeJourney, ADueNoticeLandsInTheUpdateFolderAfterTheTimer) {
+TEST_F(UpdateNoticeJourney, ADueNoticeShowsAfterTheTimerAndEscapeRecordsIt) {
     ASSERT_TRUE(client->Start());
     ASSERT_NE(nullptr, client->WaitForWindow());
     ASSERT_TRUE(Witness(2199));
     EXPECT_TRUE(journey::WaitUntil([&] { return Witnessed(); }, 30000)) << "2199 never reached the main window";
-    EXPECT_EQ(kLayout, LayoutOnDisk()) << "2199 came before the notice's layout was in the update folder";
+    HWND notice = nullptr;
+    ASSERT_TRUE(journey::WaitUntil(
+        [&] {
+            notice = ::FindWindowW(L"zudedo_update_available_panel", nullptr);
+            return notice != nullptr && ::IsWindowVisible(notice);
+        },
+        10000))
+        << "no notice window after 2199";
+    // The window read the layout and took it out of the update folder.
+    EXPECT_TRUE(LayoutOnDisk().empty());
     EXPECT_EQ(1u, Requests("/soft/sq/update/version_lastest.htm"));
     // The version page's CR LF did not reach the addresses.
     EXPECT_EQ(1u, Requests("/soft/sq/update/update_notice/99.0.0.0/notice_config"));
     EXPECT_EQ(1u, Requests("/soft/sq/update/update_notice/99.0.0.0/notice_info/n.xml"));
+    RECT rc{}, work{};
+    ::GetWindowRect(notice, &rc);
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_NEAR(work.right - 8, rc.right, 4);
+    EXPECT_NEAR(work.bottom - 2, rc.bottom, 2);
+
+    ASSERT_TRUE(journey::BringToFront(notice));
+    journey::Press(VK_ESCAPE);
+    ASSERT_TRUE(journey::WaitUntil([&] { return !::IsWindow(notice); }, 5000)) << "Escape did not close the notice";
+    EXPECT_NE(L"<absent>", testing_support::RegistryString(L"Software\\tavo", L"lastUpdNotice"));
     EXPECT_TRUE(Answers());
     EXPECT_EQ(0u, client->Close());
 }

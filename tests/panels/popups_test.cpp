@@ -472,13 +472,13 @@ TEST(NoticeRules, ShortContentsStartOnALineOfTheirOwn) {
 
 TEST(NoticeRules, OnlyWebAddressesAreLinks) {
     for (const wchar_t* good : {L"http://127.0.0.1/notice", L"HTTPS://www.example.com/a?b=1&c=%20", L"http://h"}) {
-        EXPECT_TRUE(PopupNoticePanel::IsWebAddress(good)) << shell::WideToUtf8(good);
+        EXPECT_TRUE(IsWebAddress(good)) << shell::WideToUtf8(good);
     }
     for (const wchar_t* bad :
          {L"", L"file:///C:/windows/win.ini", L"C:\\windows\\notepad.exe", L"notepad.exe", L"\\\\server\\share\\x.exe",
           L"javascript:alert(1)", L"mailto:a@b.c", L"http://", L"http:///etc", L"https:\\\\evil", L"ftp://h/x",
           L"http://h/a b", L"http://h/\"x", L"http://h/\tx", L" http://h/", L"httpx://h"}) {
-        EXPECT_FALSE(PopupNoticePanel::IsWebAddress(bad)) << shell::WideToUtf8(bad);
+        EXPECT_FALSE(IsWebAddress(bad)) << shell::WideToUtf8(bad);
     }
 }
 
