@@ -10,39 +10,24 @@
 #include <string>
 
 #include "tests/journey/driver.h"
+#include "tests/journey/fixture.h"
 #include "tests/support/profile_guard.h"
 #include "tests/support/standin.h"
 
 namespace {
 
 const char kListPath[] = "/rovavoda.php/rovavoda/sq";
-const char kTimePath[] = "/rovavoda.php/rovavoda/api/get_time";
 constexpr int64_t kServiceNow = 1765432109;
 
-class BrowserJourney : public ::testing::Test {
+class BrowserJourney : public journey::JourneyTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
-        ASSERT_TRUE(standin.ok()) << "stand-in service not reachable (YF_STANDIN_PORT)";
-        Json::Value state;
-        state["msg_count"] = 0;
-        state["notices"] = Json::Value(Json::arrayValue);
+    Json::Value InitialState() override {
+        Json::Value state = JourneyTest::InitialState();
         // The service's clock, far from the machine's: the page requests
         // must carry the service's.
         state["now"] = kServiceNow;
         state["freeze"] = true;
-        standin.SetState(state);
-        ASSERT_EQ(nullptr, ::FindWindowW(journey::Client::kClass, nullptr)) << "another client is running";
-        profile = std::make_unique<testing_support::ProfileGuard>();
-        client = std::make_unique<journey::Client>(standin.port());
-    }
-
-    void TearDown() override {
-        client.reset();
-        profile->Restore();
-        EXPECT_EQ("", profile->Differences()) << "the journey left something behind";
-        profile.reset();
-        ::CoUninitialize();
+        return state;
     }
 
     // The list page requests received so far.
@@ -71,15 +56,12 @@ protected:
         EXPECT_EQ("application/x-www-form-urlencoded", type);
     }
 
-    testing_support::StandIn standin;
-    std::unique_ptr<testing_support::ProfileGuard> profile;
-    std::unique_ptr<journey::Client> client;
 };
 
 TEST_F(BrowserJourney, SignedInUsersListPageIsTheMarkedFormPost) {
     ASSERT_TRUE(client->Start());
     ASSERT_NE(nullptr, client->WaitForWindow());
-    ASSERT_TRUE(journey::WaitUntil([&] { return !standin.ReceivedAt(kTimePath).empty(); }, 15000))
+    ASSERT_TRUE(journey::WaitUntil([&] { return !standin.ReceivedAt(kApi + "get_time").empty(); }, 15000))
         << "the client never asked the service for the time";
     // Wine offers the browser object without an HTML engine; where even
     // that is missing the page is never asked for.

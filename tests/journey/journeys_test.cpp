@@ -13,6 +13,7 @@
 #include <string>
 
 #include "tests/journey/driver.h"
+#include "tests/journey/fixture.h"
 #include "tests/support/inspect.h"
 #include "tests/support/profile_guard.h"
 #include "tests/support/standin.h"
@@ -29,38 +30,8 @@ const wchar_t kPasswordBox[] = L"密码";
 const wchar_t kPostBox[] = L"发布或转发一条有效的QQ即时询价信息奖励1积分，发布违规信息每次扣除10积分。";
 const wchar_t kLogin[] = L"登录";
 
-class Journey : public ::testing::Test {
+class Journey : public journey::JourneyTest {
 protected:
-    void SetUp() override {
-        // A screen reader's thread: single-threaded apartment, pumping messages.
-        ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
-        ASSERT_TRUE(standin.ok()) << "stand-in service not reachable (YF_STANDIN_PORT)";
-        Json::Value quiet;
-        quiet["msg_count"] = 0;
-        quiet["notices"] = Json::Value(Json::arrayValue);
-        standin.SetState(quiet);
-        ASSERT_EQ(nullptr, ::FindWindowW(journey::Client::kClass, nullptr)) << "another client is running";
-        profile = std::make_unique<testing_support::ProfileGuard>();
-        client = std::make_unique<journey::Client>(standin.port());
-    }
-
-    void TearDown() override {
-        client.reset();
-        profile->Restore();
-        EXPECT_EQ("", profile->Differences()) << "the journey left something behind";
-        profile.reset();
-        ::CoUninitialize();
-    }
-
-    // Starts the client and waits until it shows the window and knows the host is reachable.
-    void StartClient() {
-        ASSERT_TRUE(client->Start());
-        ASSERT_NE(nullptr, client->WaitForWindow());
-        ASSERT_TRUE(journey::WaitUntil([&] { return !standin.ReceivedAt(kTimePath).empty(); }, 15000))
-            << "the client never asked the service for the time";
-        journey::Pause(300);
-    }
-
     // The login layer's controls, shown by clicking "未登录用户".
     void OpenLoginLayer() {
         auto notSignedIn = client->WaitFor(L"未登录用户", ROLE_SYSTEM_PUSHBUTTON);
@@ -128,11 +99,6 @@ protected:
 
     bool SignedIn() { return client->Find(L"Demo User", ROLE_SYSTEM_STATICTEXT).has_value(); }
 
-    static constexpr const char* kTimePath = "/rovavoda.php/rovavoda/api/get_time";
-
-    testing_support::StandIn standin;
-    std::unique_ptr<testing_support::ProfileGuard> profile;
-    std::unique_ptr<journey::Client> client;
 };
 
 TEST_F(Journey, SignInByKeyboardAlone) {

@@ -15,6 +15,7 @@
 
 #include "shell/unique_handle.h"
 #include "tests/journey/driver.h"
+#include "tests/journey/fixture.h"
 #include "tests/support/inspect.h"
 #include "tests/support/paths.h"
 #include "tests/support/profile_guard.h"
@@ -112,28 +113,10 @@ private:
     HWND window_ = nullptr;
 };
 
-class PopupsJourney : public ::testing::Test {
+class PopupsJourney : public journey::JourneyTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
-        ASSERT_TRUE(standin.ok()) << "stand-in service not reachable (YF_STANDIN_PORT)";
-        ASSERT_EQ(nullptr, ::FindWindowW(journey::Client::kClass, nullptr)) << "another client is running";
-        profile = std::make_unique<testing_support::ProfileGuard>();
-        client = std::make_unique<journey::Client>(standin.port());
-    }
-    void TearDown() override {
-        client.reset();
-        profile->Restore();
-        EXPECT_EQ("", profile->Differences()) << "the journey left something behind";
-        profile.reset();
-        ::CoUninitialize();
-    }
-
     void StartAndSignIn() {
-        ASSERT_TRUE(client->Start());
-        ASSERT_NE(nullptr, client->WaitForWindow());
-        ASSERT_TRUE(journey::WaitUntil([&] { return !standin.ReceivedAt(kApi + "get_time").empty(); }, 15000));
-        journey::Pause(300);
+        StartClient();
         auto notSignedIn = client->WaitFor(L"未登录用户", ROLE_SYSTEM_PUSHBUTTON);
         ASSERT_TRUE(notSignedIn) << journey::Describe(client->Read());
         journey::Click(*notSignedIn);
@@ -174,10 +157,6 @@ protected:
         return journey::Find(popup, name, role);
     }
 
-    static inline const std::string kApi = "/rovavoda.php/rovavoda/api/";
-    testing_support::StandIn standin;
-    std::unique_ptr<testing_support::ProfileGuard> profile;
-    std::unique_ptr<journey::Client> client;
 };
 
 TEST_F(PopupsJourney, MessagesAndANoticeArriveWhileTheUserTypesElsewhere) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "tests/journey/driver.h"
+#include "tests/journey/fixture.h"
 #include "tests/support/profile_guard.h"
 #include "tests/support/standin.h"
 
@@ -25,48 +26,8 @@ const wchar_t kAboutClass[] = L"zudedo_about_us_panel";
 const wchar_t kRulesClass[] = L"zudedo_post_rule_panel";
 const wchar_t kPostBox[] = L"发布或转发一条有效的QQ即时询价信息奖励1积分，发布违规信息每次扣除10积分。";
 
-class RulesAboutJourney : public ::testing::Test {
+class RulesAboutJourney : public journey::JourneyTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
-        ASSERT_TRUE(standin.ok()) << "stand-in service not reachable (YF_STANDIN_PORT)";
-        Json::Value quiet;
-        quiet["msg_count"] = 0;
-        quiet["notices"] = Json::Value(Json::arrayValue);
-        standin.SetState(quiet);
-        ASSERT_EQ(nullptr, ::FindWindowW(journey::Client::kClass, nullptr)) << "another client is running";
-        profile = std::make_unique<testing_support::ProfileGuard>();
-        client = std::make_unique<journey::Client>(standin.port());
-    }
-
-    void TearDown() override {
-        client.reset();
-        profile->Restore();
-        EXPECT_EQ("", profile->Differences()) << "the journey left something behind";
-        profile.reset();
-        ::CoUninitialize();
-    }
-
-    void StartClient() {
-        ASSERT_TRUE(client->Start());
-        ASSERT_NE(nullptr, client->WaitForWindow());
-        ASSERT_TRUE(journey::WaitUntil(
-            [&] { return !standin.ReceivedAt("/rovavoda.php/rovavoda/api/get_time").empty(); }, 15000))
-            << "the client never asked the service for the time";
-        journey::Pause(300);
-    }
-
-    HWND WaitForWindowOf(const wchar_t* cls, DWORD ms = 5000) {
-        HWND found = nullptr;
-        journey::WaitUntil(
-            [&] {
-                auto windows = journey::WindowsOf(client->processId(), cls);
-                found = windows.empty() ? nullptr : windows.front();
-                return found != nullptr;
-            },
-            ms);
-        return found;
-    }
     bool Gone(const wchar_t* cls, DWORD ms = 5000) {
         return journey::WaitUntil([&] { return journey::WindowsOf(client->processId(), cls).empty(); }, ms);
     }
@@ -94,9 +55,6 @@ protected:
 
     Json::Value Posts() { return standin.ReceivedAt("/rovavoda.php/rovavoda/api/add_sq"); }
 
-    testing_support::StandIn standin;
-    std::unique_ptr<testing_support::ProfileGuard> profile;
-    std::unique_ptr<journey::Client> client;
 };
 
 TEST_F(RulesAboutJourney, OpenTheAboutWindowFromTheTrayMenuByKeyboard) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "tests/journey/driver.h"
+#include "tests/journey/fixture.h"
 #include "tests/support/inspect.h"
 #include "tests/support/profile_guard.h"
 #include "tests/support/standin.h"
@@ -25,37 +26,8 @@ using journey::Utf8;
 const wchar_t kSettingsClass[] = L"zudedo_config_panel";
 const wchar_t kSubscriptionClass[] = L"zudedo_custom_subscribe_panel";
 
-class SideWindowJourney : public ::testing::Test {
+class SideWindowJourney : public journey::JourneyTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
-        ASSERT_TRUE(standin.ok()) << "stand-in service not reachable (YF_STANDIN_PORT)";
-        Json::Value quiet;
-        quiet["msg_count"] = 0;
-        quiet["notices"] = Json::Value(Json::arrayValue);
-        standin.SetState(quiet);
-        ASSERT_EQ(nullptr, ::FindWindowW(journey::Client::kClass, nullptr)) << "another client is running";
-        profile = std::make_unique<testing_support::ProfileGuard>();
-        client = std::make_unique<journey::Client>(standin.port());
-    }
-
-    void TearDown() override {
-        client.reset();
-        profile->Restore();
-        EXPECT_EQ("", profile->Differences()) << "the journey left something behind";
-        profile.reset();
-        ::CoUninitialize();
-    }
-
-    void StartClient() {
-        ASSERT_TRUE(client->Start());
-        ASSERT_NE(nullptr, client->WaitForWindow());
-        ASSERT_TRUE(journey::WaitUntil(
-            [&] { return !standin.ReceivedAt("/rovavoda.php/rovavoda/api/get_time").empty(); }, 15000))
-            << "the client never asked the service for the time";
-        journey::Pause(300);
-    }
-
     // The one visible window of the client of that class, once it shows.
     HWND WaitForWindowOf(const wchar_t* className, DWORD ms = 5000) {
         HWND found = nullptr;
@@ -142,9 +114,6 @@ protected:
         return testing_support::ReadIni(profile->data() + L"\\config.ini", L"Main", key);
     }
 
-    testing_support::StandIn standin;
-    std::unique_ptr<testing_support::ProfileGuard> profile;
-    std::unique_ptr<journey::Client> client;
 };
 
 TEST_F(SideWindowJourney, SettingsAndSubscriptionFromTheTrayMenuByKeyboard) {

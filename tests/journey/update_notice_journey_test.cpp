@@ -11,6 +11,7 @@
 
 #include "shell/unique_handle.h"
 #include "tests/journey/driver.h"
+#include "tests/journey/fixture.h"
 #include "tests/support/inspect.h"
 #include "tests/support/paths.h"
 #include "tests/support/profile_guard.h"
@@ -22,22 +23,19 @@ constexpr char kLayout[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Window size=\"271,173\" caption=\"0,0,0,173\">"
     "<Label name=\"LabelContent\" text=\"99.0.0.0\"/></Window>\n";
 
-class UpdateNoticeJourney : public ::testing::Test {
+class UpdateNoticeJourney : public journey::JourneyTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
-        ASSERT_TRUE(standin.ok()) << "stand-in service not reachable (YF_STANDIN_PORT)";
-        Json::Value state;
-        state["msg_count"] = 0;
-        state["notices"] = Json::Value(Json::arrayValue);
+    Json::Value InitialState() override {
+        Json::Value state = JourneyTest::InitialState();
         state["version_page"] = "product=yunfan\r\nlastVersion=99.0.0.0\r\n";
-        state["notice_config"]["99.0.0.0"] =
-            R"({"general":{"on":"true","file":"n.xml","freq":"3"},"specialoff":{}})";
+        state["notice_config"]["99.0.0.0"] = R"({"general":{"on":"true","file":"n.xml","freq":"3"},"specialoff":{}})";
         state["notice_info"]["99.0.0.0/n.xml"] = kLayout;
-        standin.SetState(state);
-        ASSERT_EQ(nullptr, ::FindWindowW(journey::Client::kClass, nullptr)) << "another client is running";
-        profile = std::make_unique<testing_support::ProfileGuard>();
-        client = std::make_unique<journey::Client>(standin.port());
+        return state;
+    }
+
+    void SetUp() override {
+        JourneyTest::SetUp();
+        if (HasFatalFailure()) return;
         // The check comes after seconds instead of 47.
         const std::wstring exe = client->exe();
         const std::wstring ini = exe.substr(0, exe.find_last_of(L'\\')) + L"\\service.ini";
@@ -46,11 +44,7 @@ protected:
 
     void TearDown() override {
         if (hook != nullptr) ::UnhookWindowsHookEx(hook);
-        client.reset();
-        profile->Restore();
-        EXPECT_EQ("", profile->Differences()) << "the journey left something behind";
-        profile.reset();
-        ::CoUninitialize();
+        JourneyTest::TearDown();
     }
 
     size_t Requests(const char* path) { return standin.ReceivedAt(path).size(); }
@@ -77,9 +71,6 @@ protected:
         return ::SendMessageTimeoutW(client->window(), WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
     }
 
-    testing_support::StandIn standin;
-    std::unique_ptr<testing_support::ProfileGuard> profile;
-    std::unique_ptr<journey::Client> client;
     shell::UniqueHandleKernel witnessed;
     shell::UniqueModule witness;
     HHOOK hook = nullptr;

@@ -14,6 +14,7 @@
 
 #include "shell/unique_handle.h"
 #include "tests/journey/driver.h"
+#include "tests/journey/fixture.h"
 #include "tests/support/inspect.h"
 #include "tests/support/paths.h"
 #include "tests/support/profile_guard.h"
@@ -33,45 +34,15 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes) {
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-class UpdateJourney : public ::testing::Test {
+class UpdateJourney : public journey::JourneyTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
-        ASSERT_TRUE(standin.ok()) << "stand-in service not reachable (YF_STANDIN_PORT)";
-        Json::Value quiet;
-        quiet["msg_count"] = 0;
-        quiet["notices"] = Json::Value(Json::arrayValue);
-        standin.SetState(quiet);
-        ASSERT_EQ(nullptr, ::FindWindowW(journey::Client::kClass, nullptr)) << "another client is running";
-        profile = std::make_unique<testing_support::ProfileGuard>();
+        JourneyTest::SetUp();
+        if (HasFatalFailure()) return;
         update = profile->data() + L"\\update";
         ::SHCreateDirectoryExW(nullptr, update.c_str(), nullptr);
-        client = std::make_unique<journey::Client>(standin.port());
     }
 
-    void TearDown() override {
-        client.reset();
-        profile->Restore();
-        EXPECT_EQ("", profile->Differences()) << "the journey left something behind";
-        profile.reset();
-        ::CoUninitialize();
-    }
-
-    HWND WaitForWindowOf(const wchar_t* className, DWORD ms = 15000) {
-        HWND found = nullptr;
-        journey::WaitUntil(
-            [&] {
-                auto windows = journey::WindowsOf(client->processId(), className);
-                found = windows.empty() ? nullptr : windows.front();
-                return found != nullptr;
-            },
-            ms);
-        return found;
-    }
-
-    testing_support::StandIn standin;
-    std::unique_ptr<testing_support::ProfileGuard> profile;
-    std::unique_ptr<journey::Client> client;
     std::wstring update;
 };
 
@@ -86,7 +57,7 @@ TEST_F(UpdateJourney, DownloadedPackageInstalledNowHandsOverToTheUpdaterAndEnds)
     ASSERT_TRUE(client->Start());
     ASSERT_NE(nullptr, client->WaitForWindow());
 
-    const HWND panel = WaitForWindowOf(kDownloadedClass);
+    const HWND panel = WaitForWindowOf(kDownloadedClass, 15000);
     ASSERT_NE(nullptr, panel) << "no update-downloaded panel after the updater's message";
     EXPECT_FALSE(Exists(update + L"\\updatepackage_downloaded_panel.xml"));
     std::optional<journey::Element> now;
@@ -122,7 +93,7 @@ TEST_F(UpdateJourney, NoticeShowsAtTheBottomRightAndEscapeRecordsIt) {
     ASSERT_TRUE(WriteBytes(update + L"\\upd_available_notice.xml", layout.body));
     ::PostMessageW(client->window(), 2199, 0, 0);
 
-    const HWND notice = WaitForWindowOf(kNoticeClass);
+    const HWND notice = WaitForWindowOf(kNoticeClass, 15000);
     ASSERT_NE(nullptr, notice);
     EXPECT_FALSE(Exists(update + L"\\upd_available_notice.xml"));
     EXPECT_TRUE(journey::WaitUntil([&] { return journey::Find(notice, L"我知道了", ROLE_SYSTEM_PUSHBUTTON).has_value(); },
