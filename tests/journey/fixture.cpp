@@ -1,5 +1,7 @@
 #include "tests/journey/fixture.h"
 
+#include <algorithm>
+
 namespace journey {
 
 Json::Value JourneyTest::InitialState() {
@@ -47,6 +49,41 @@ HWND JourneyTest::WaitForWindowOf(const wchar_t* className, DWORD ms) {
         },
         ms);
     return found;
+}
+
+void JourneyTest::FillLogin(const std::wstring& user, const std::wstring& password) {
+    auto notSignedIn = client->WaitFor(L"未登录用户", ROLE_SYSTEM_PUSHBUTTON);
+    ASSERT_TRUE(notSignedIn) << Describe(client->Read());
+    Click(*notSignedIn);
+    auto userBox = client->WaitFor(L"用户名", ROLE_SYSTEM_TEXT);
+    ASSERT_TRUE(userBox) << Describe(client->Read());
+    Click(*userBox);
+    Press('A', false, true);
+    Type(user);
+    auto passwordBox = client->Find(L"密码", ROLE_SYSTEM_TEXT);
+    ASSERT_TRUE(passwordBox) << Describe(client->Read());
+    Click(*passwordBox);
+    Press('A', false, true);
+    Type(password);
+}
+
+HWND JourneyTest::OpenTrayMenu() {
+    HWND tray = ::FindWindowW(L"Shell_TrayWnd", nullptr);
+    HWND area = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
+    if (tray == nullptr && area == nullptr) return nullptr;
+    HWND icon = nullptr;
+    for (HWND w : {area, tray}) {
+        if (w == nullptr || icon != nullptr) continue;
+        for (HWND c = ::GetWindow(w, GW_CHILD); c != nullptr; c = ::GetWindow(c, GW_HWNDNEXT)) {
+            if (::IsWindowVisible(c)) icon = c;
+        }
+    }
+    RECT rc{};
+    ::GetWindowRect(icon != nullptr ? icon : area, &rc);
+    const int side = std::min(rc.right - rc.left, rc.bottom - rc.top);
+    Click(POINT{rc.left + side / 2, rc.top + side / 2}, true);
+    WaitUntil([&] { return client->Menu() != nullptr; }, 3000);
+    return client->Menu();
 }
 
 }  // namespace journey

@@ -32,6 +32,14 @@ protected:
     void StartClient();
     // The first visible window of that class of the client, once it shows.
     HWND WaitForWindowOf(const wchar_t* className, DWORD ms = 5000);
+    // Opens the login layer ("未登录用户") and types the name and the
+    // password into their boxes, each clicked and emptied first; signing
+    // in is left to the journey (the button or Return).
+    void FillLogin(const std::wstring& user, const std::wstring& password);
+    // The notification-area icon's menu, opened with the mouse (under Wine
+    // the notification area is a window of its own, with no keyboard way
+    // in); null when it does not open.
+    HWND OpenTrayMenu();
 
     testing_support::StandIn standin;
     std::unique_ptr<testing_support::ProfileGuard> profile;

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -330,24 +329,9 @@ TEST_F(Journey, MainMenuByKeyboard) {
 
 TEST_F(Journey, TrayMenuChosenByKeyboard) {
     StartClient();
-    // Under Wine the notification area is a window of its own; the icon is
-    // reached with the mouse there, the menu is then worked by keys.
-    HWND tray = ::FindWindowW(L"Shell_TrayWnd", nullptr);
-    HWND area = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
-    ASSERT_TRUE(tray != nullptr || area != nullptr) << "no notification area";
-    HWND icon = nullptr;
-    for (HWND w : {area, tray}) {
-        if (w == nullptr || icon != nullptr) continue;
-        for (HWND c = ::GetWindow(w, GW_CHILD); c != nullptr; c = ::GetWindow(c, GW_HWNDNEXT)) {
-            if (::IsWindowVisible(c)) icon = c;
-        }
-    }
-    RECT rc;
-    ::GetWindowRect(icon != nullptr ? icon : area, &rc);
-    const int side = std::min(rc.right - rc.left, rc.bottom - rc.top);
-    journey::Click(POINT{rc.left + side / 2, rc.top + side / 2}, true);
-    ASSERT_TRUE(journey::WaitUntil([&] { return client->Menu() != nullptr; }, 3000)) << "the tray menu opens";
-    HWND menu = client->Menu();
+    // The icon is reached with the mouse, the menu is then worked by keys.
+    HWND menu = OpenTrayMenu();
+    ASSERT_NE(nullptr, menu) << "the tray menu opens";
     EXPECT_TRUE(journey::Find(menu, L"隐藏主面板", ROLE_SYSTEM_MENUITEM))
         << journey::Describe(journey::ReadWindow(menu));
     // End reaches the last item, Up goes back over the separator.

@@ -117,19 +117,7 @@ class PopupsJourney : public journey::JourneyTest {
 protected:
     void StartAndSignIn() {
         StartClient();
-        auto notSignedIn = client->WaitFor(L"未登录用户", ROLE_SYSTEM_PUSHBUTTON);
-        ASSERT_TRUE(notSignedIn) << journey::Describe(client->Read());
-        journey::Click(*notSignedIn);
-        auto userBox = client->WaitFor(L"用户名", ROLE_SYSTEM_TEXT);
-        ASSERT_TRUE(userBox) << journey::Describe(client->Read());
-        journey::Click(*userBox);
-        journey::Press('A', false, true);
-        journey::Type(L"demo");
-        auto passwordBox = client->Find(L"密码", ROLE_SYSTEM_TEXT);
-        ASSERT_TRUE(passwordBox);
-        journey::Click(*passwordBox);
-        journey::Press('A', false, true);
-        journey::Type(L"demo123");
+        FillLogin(L"demo", L"demo123");
         auto login = client->Find(L"登录", ROLE_SYSTEM_PUSHBUTTON);
         ASSERT_TRUE(login);
         journey::Click(*login);

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,27 +29,6 @@ class RulesAboutJourney : public journey::JourneyTest {
 protected:
     bool Gone(const wchar_t* cls, DWORD ms = 5000) {
         return journey::WaitUntil([&] { return journey::WindowsOf(client->processId(), cls).empty(); }, ms);
-    }
-
-    // The tray icon's menu, opened with the mouse on the icon (under Wine
-    // the notification area is a window of its own).
-    HWND OpenTrayMenu() {
-        HWND tray = ::FindWindowW(L"Shell_TrayWnd", nullptr);
-        HWND area = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
-        if (tray == nullptr && area == nullptr) return nullptr;
-        HWND icon = nullptr;
-        for (HWND w : {area, tray}) {
-            if (w == nullptr || icon != nullptr) continue;
-            for (HWND c = ::GetWindow(w, GW_CHILD); c != nullptr; c = ::GetWindow(c, GW_HWNDNEXT)) {
-                if (::IsWindowVisible(c)) icon = c;
-            }
-        }
-        RECT rc;
-        ::GetWindowRect(icon != nullptr ? icon : area, &rc);
-        const int side = std::min(rc.right - rc.left, rc.bottom - rc.top);
-        journey::Click(POINT{rc.left + side / 2, rc.top + side / 2}, true);
-        journey::WaitUntil([&] { return client->Menu() != nullptr; }, 3000);
-        return client->Menu();
     }
 
     Json::Value Posts() { return standin.ReceivedAt("/rovavoda.php/rovavoda/api/add_sq"); }

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -73,39 +72,8 @@ protected:
         EXPECT_TRUE(journey::WaitUntil([&] { return !::IsWindow(menu); }, 3000)) << "the menu closes";
     }
 
-    // The notification-area icon's menu, opened with the mouse (Wine's
-    // notification area has no keyboard way in).
-    void OpenTrayMenu() {
-        HWND tray = ::FindWindowW(L"Shell_TrayWnd", nullptr);
-        HWND area = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
-        ASSERT_TRUE(tray != nullptr || area != nullptr) << "no notification area";
-        HWND icon = nullptr;
-        for (HWND w : {area, tray}) {
-            if (w == nullptr || icon != nullptr) continue;
-            for (HWND c = ::GetWindow(w, GW_CHILD); c != nullptr; c = ::GetWindow(c, GW_HWNDNEXT)) {
-                if (::IsWindowVisible(c)) icon = c;
-            }
-        }
-        RECT rc;
-        ::GetWindowRect(icon != nullptr ? icon : area, &rc);
-        const int side = std::min(rc.right - rc.left, rc.bottom - rc.top);
-        journey::Click(POINT{rc.left + side / 2, rc.top + side / 2}, true);
-    }
-
     void SignInAsDemo() {
-        auto notSignedIn = client->WaitFor(L"未登录用户", ROLE_SYSTEM_PUSHBUTTON);
-        ASSERT_TRUE(notSignedIn) << journey::Describe(client->Read());
-        journey::Click(*notSignedIn);
-        auto userBox = client->WaitFor(L"用户名", ROLE_SYSTEM_TEXT);
-        ASSERT_TRUE(userBox) << journey::Describe(client->Read());
-        journey::Click(*userBox);
-        journey::Press('A', false, true);
-        journey::Type(L"demo");
-        auto passwordBox = client->Find(L"密码", ROLE_SYSTEM_TEXT);
-        ASSERT_TRUE(passwordBox);
-        journey::Click(*passwordBox);
-        journey::Press('A', false, true);
-        journey::Type(L"demo123");
+        FillLogin(L"demo", L"demo123");
         journey::Press(VK_RETURN);
         ASSERT_TRUE(client->WaitFor(L"Demo User", ROLE_SYSTEM_STATICTEXT, 15000)) << journey::Describe(client->Read());
     }
@@ -118,7 +86,7 @@ protected:
 
 TEST_F(SideWindowJourney, SettingsAndSubscriptionFromTheTrayMenuByKeyboard) {
     StartClient();
-    OpenTrayMenu();
+    ASSERT_NE(nullptr, OpenTrayMenu()) << "the tray menu opens";
     ChooseFromMenu(L"设置");
     HWND settings = WaitForWindowOf(kSettingsClass);
     ASSERT_NE(nullptr, settings) << "the settings window opens";
@@ -146,7 +114,7 @@ TEST_F(SideWindowJourney, SettingsAndSubscriptionFromTheTrayMenuByKeyboard) {
     EXPECT_TRUE(journey::WaitUntil([&] { return Ini(L"MainPanelTopmost") == L"1"; }, 3000)) << "and stores";
 
     // The subscription window, signed out: the sign-in area opens and the window says why.
-    OpenTrayMenu();
+    ASSERT_NE(nullptr, OpenTrayMenu()) << "the tray menu opens";
     ChooseFromMenu(L"修改订阅");
     HWND subscription = WaitForWindowOf(kSubscriptionClass);
     ASSERT_NE(nullptr, subscription) << "the subscription window opens";
