@@ -113,13 +113,8 @@ void AboutUsPanel::Show(Check check) {
     newTip_->SetVisible(true);
 }
 
-LRESULT AboutUsPanel::MessageHandler(UINT msg, WPARAM wParam, LPARAM, bool&) {
-    if (msg != WM_KEYDOWN || (wParam != VK_RETURN && wParam != VK_ESCAPE) || IsClosing()) return 0;
-    if (wParam == VK_RETURN) {
-        auto* button = dynamic_cast<ui::Button*>(pm_.GetFocus());
-        if (button != nullptr && button->IsVisible() && button->IsEnabled()) return 0;
-    }
-    Close(1);
+LRESULT AboutUsPanel::MessageHandler(UINT msg, WPARAM wParam, LPARAM, bool& handled) {
+    CloseOnReturnOrEscape(msg, wParam, handled);
     return 0;
 }
 

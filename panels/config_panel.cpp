@@ -43,14 +43,9 @@ void ConfigPanel::OnNotify(ui::Notification& msg) {
 }
 
 LRESULT ConfigPanel::MessageHandler(UINT msg, WPARAM wParam, LPARAM, bool& handled) {
-    if (msg != WM_KEYDOWN || (wParam != VK_RETURN && wParam != VK_ESCAPE)) return 0;
-    // Return on the focused close button is that button's own click.
-    ui::Control* focus = pm_.GetFocus();
-    if (wParam == VK_RETURN && focus != nullptr && focus->GetClass() == L"Button") return 0;
-    Close(1);
-    // Taken: Return would also flip the focused check box, and the window
-    // would store the flipped state.
-    handled = true;
+    // Taken when it closes: Return would also flip the focused check box,
+    // and the window would store the flipped state.
+    CloseOnReturnOrEscape(msg, wParam, handled);
     return 0;
 }
 

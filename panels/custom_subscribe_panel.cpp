@@ -105,20 +105,13 @@ std::wstring CustomSubscribePanel::BuildProvinceList() {
 void CustomSubscribePanel::Save() { Settings().provinceList = BuildProvinceList(); }
 
 LRESULT CustomSubscribePanel::MessageHandler(UINT msg, WPARAM wParam, LPARAM, bool& handled) {
-    if (msg != WM_KEYDOWN) return 0;
-    if (wParam == VK_RETURN) {
-        // Return on a focused button is that button's own click: on
-        // "取消修改" it must not save.
-        ui::Control* focus = pm_.GetFocus();
-        if (focus != nullptr && focus->GetClass() == L"Button") return 0;
-        if (Settings().signedIn) Save();
-        Close(1);
-        // Taken: it would also flip the focused option after the save.
-        handled = true;
-    } else if (wParam == VK_ESCAPE) {
-        Close(1);
-        handled = true;
+    // Return saves, unless it presses a focused button (on "取消修改" it
+    // must not save).
+    if (msg == WM_KEYDOWN && wParam == VK_RETURN && !IsClosing() && !ReturnPressesFocusedButton() &&
+        Settings().signedIn) {
+        Save();
     }
+    CloseOnReturnOrEscape(msg, wParam, handled);
     return 0;
 }
 

@@ -12,13 +12,8 @@ PostRulePanel::PostRulePanel(HWND owner)
     : SecondaryWindow({owner, L"post_rule.xml", kClassName, L"发布规则", kDialogStyle,
                        WS_EX_TOPMOST | WS_EX_TOOLWINDOW, msg::kPostRulePanelClosed, true}) {}
 
-LRESULT PostRulePanel::MessageHandler(UINT msg, WPARAM wParam, LPARAM, bool&) {
-    if (msg != WM_KEYDOWN || (wParam != VK_RETURN && wParam != VK_ESCAPE) || IsClosing()) return 0;
-    if (wParam == VK_RETURN) {
-        auto* button = dynamic_cast<ui::Button*>(pm_.GetFocus());
-        if (button != nullptr && button->IsVisible() && button->IsEnabled()) return 0;
-    }
-    Close(1);
+LRESULT PostRulePanel::MessageHandler(UINT msg, WPARAM wParam, LPARAM, bool& handled) {
+    CloseOnReturnOrEscape(msg, wParam, handled);
     return 0;
 }
 

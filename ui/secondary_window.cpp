@@ -26,6 +26,19 @@ LRESULT SecondaryWindow::OnClose(UINT, WPARAM, LPARAM, bool& handled) {
     return 0;
 }
 
+bool SecondaryWindow::ReturnPressesFocusedButton() {
+    const Control* focus = pm_.GetFocus();
+    return focus != nullptr && focus->GetClass() == L"Button" && focus->IsVisible() && focus->IsEnabled();
+}
+
+bool SecondaryWindow::CloseOnReturnOrEscape(UINT msg, WPARAM key, bool& handled) {
+    if (msg != WM_KEYDOWN || (key != VK_RETURN && key != VK_ESCAPE) || closing_) return false;
+    if (key == VK_RETURN && ReturnPressesFocusedButton()) return false;
+    Close(1);
+    handled = true;
+    return true;
+}
+
 void SecondaryWindow::Notify(Notification& msg) {
     if (!closing_) OnNotify(msg);
 }

@@ -82,6 +82,13 @@ protected:
     // a window stores here what it leaves behind.
     virtual void OnWindowGone() {}
     bool IsClosing() const { return closing_; }
+    // For a window's key filter: Return or Escape closes the window and is
+    // taken (Return would otherwise also flip a focused option), except
+    // Return on a focused button, which is that button's own click. True
+    // when the key closed the window.
+    bool CloseOnReturnOrEscape(UINT msg, WPARAM key, bool& handled);
+    // Return would press the focused button.
+    bool ReturnPressesFocusedButton();
 
 private:
     static bool CreateAndShow(SecondaryWindow* window);
