@@ -71,4 +71,5 @@ private:
     DWORD shutdownWait_ = kShutdownWait;
     int nextId_ = kFirstRequestId;
     bool hold_ = false;
+    bool housekeeping_ = false;
 };
