@@ -53,8 +53,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     Settings().Load();
 
+    // The version check waits until the main window has painted (a timer
+    // comes after the paint).
     auto checker = std::make_unique<CheckUpdate>();
-    if (checker->CheckPendingUpdate()) return 0;
+    if (checker->CheckPendingUpdate(1)) return 0;
 
     ui::PaintManager::SetInstance(instance);
     ui::PaintManager::SetResourcePath(ui::PaintManager::GetInstancePath());
