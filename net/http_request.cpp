@@ -6,6 +6,7 @@
 
 #include "net/background_work.h"
 #include "shell/text.h"
+#include "shell/worker_thread.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ FCHttpRequest::~FCHttpRequest() {
 
 void FCHttpRequest::Start() {
     auto* start = new ThreadStart{{}, shared_from_this(), session_.get()};
-    uintptr_t thread = _beginthreadex(nullptr, 0, &FCHttpRequest::ConnectThread, start, 0, nullptr);
+    uintptr_t thread = shell::StartWorkerThread(&FCHttpRequest::ConnectThread, start);
     if (thread == 0) {
         delete start;
         Report(kConnected);  // the manager still moves the request on
@@ -119,7 +120,7 @@ void FCHttpRequest::OpenAndSend() {
         }
     }
     auto* start = new ThreadStart{{}, shared_from_this(), request_.get()};
-    uintptr_t thread = _beginthreadex(nullptr, 0, &FCHttpRequest::SendAndReadThread, start, 0, nullptr);
+    uintptr_t thread = shell::StartWorkerThread(&FCHttpRequest::SendAndReadThread, start);
     if (thread == 0) {
         delete start;
         Report(kHeadersReady);
