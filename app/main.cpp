@@ -10,7 +10,6 @@
 #include "panels/main_panel.h"
 #include "shell/app_settings.h"
 #include "shell/resource_ids.h"
-#include "shell/unique_handle.h"
 #include "ui/paint_manager.h"
 #include "update/check_update.h"
 
@@ -61,8 +60,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ui::PaintManager::SetInstance(instance);
     ui::PaintManager::SetResourcePath(ui::PaintManager::GetInstancePath());
 
-    shell::UniqueModule richEdit(::LoadLibraryW(L"Riched20.dll"));
-
     const HRESULT com = ::CoInitialize(nullptr);
     const HRESULT ole = ::OleInitialize(nullptr);
     // Tooltips and the edit controls come from common controls 6.
@@ -80,7 +77,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         }
         if (SUCCEEDED(ole)) ::OleUninitialize();
         if (SUCCEEDED(com)) ::CoUninitialize();
-        richEdit.reset();
         panel.reset();
     }
     // The window's close gave every request its one short wait; whatever
