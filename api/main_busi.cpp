@@ -15,7 +15,6 @@
 #include "shell/service_config.h"
 #include "shell/text.h"
 #include "shell/unique_handle.h"
-#include "shell/worker_thread.h"
 
 namespace {
 
@@ -175,7 +174,7 @@ LoginLogReportPtr MainBusi::SendLoginLogAside(const char* action) {
     auto* job = new ReportJob{report, api::ApiUrl("login_log"),
                               shell::AnsiToWide(api::SignedForm(LoginLogDocument(action), {"pccode"})),
                               Service().port, {}};
-    const uintptr_t thread = shell::StartWorkerThread(&RunReport, job);
+    const uintptr_t thread = _beginthreadex(nullptr, 0, &RunReport, job, 0, nullptr);
     if (thread == 0) {
         delete job;
         report->Finish(false);

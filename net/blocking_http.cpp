@@ -12,7 +12,6 @@
 #include "net/http_request_header.h"
 #include "shell/text.h"
 #include "shell/unique_handle.h"
-#include "shell/worker_thread.h"
 
 namespace {
 
@@ -72,7 +71,7 @@ unsigned __stdcall RunJob(void* param) {
 // everything it uses.
 bool RunWithin(DWORD limitMs, std::function<void()> job) {
     auto* heap = new std::function<void()>(std::move(job));
-    uintptr_t thread = shell::StartWorkerThread(&RunJob, heap);
+    uintptr_t thread = _beginthreadex(nullptr, 0, &RunJob, heap, 0, nullptr);
     if (thread == 0) {
         delete heap;
         return false;

@@ -6,7 +6,6 @@
 
 #include "net/background_work.h"
 #include "shell/text.h"
-#include "shell/worker_thread.h"
 
 namespace {
 
@@ -72,7 +71,7 @@ FCHttpRequest::~FCHttpRequest() {
 
 void FCHttpRequest::Start() {
     auto* start = new ThreadStart{{}, shared_from_this(), session_.get()};
-    uintptr_t thread = shell::StartWorkerThread(&FCHttpRequest::ConnectThread, start);
+    uintptr_t thread = _beginthreadex(nullptr, 0, &FCHttpRequest::ConnectThread, start, 0, nullptr);
     if (thread == 0) {
         delete start;
         Report(kConnected);  // the manager still moves the request on
@@ -120,7 +119,7 @@ void FCHttpRequest::OpenAndSend() {
         }
     }
     auto* start = new ThreadStart{{}, shared_from_this(), request_.get()};
-    uintptr_t thread = shell::StartWorkerThread(&FCHttpRequest::SendAndReadThread, start);
+    uintptr_t thread = _beginthreadex(nullptr, 0, &FCHttpRequest::SendAndReadThread, start, 0, nullptr);
     if (thread == 0) {
         delete start;
         Report(kHeadersReady);

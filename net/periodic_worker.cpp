@@ -3,7 +3,6 @@
 #include <process.h>
 
 #include "shell/unique_handle.h"
-#include "shell/worker_thread.h"
 
 struct PeriodicWorker::Run {
     DWORD interval = 0;
@@ -18,7 +17,7 @@ bool PeriodicWorker::Start(DWORD intervalMs, Job job) {
     run->job = std::move(job);
     if (!run->stop) return false;
     auto* param = new std::shared_ptr<Run>(run);
-    uintptr_t thread = shell::StartWorkerThread(&PeriodicWorker::ThreadMain, param);
+    uintptr_t thread = _beginthreadex(nullptr, 0, &PeriodicWorker::ThreadMain, param, 0, nullptr);
     if (thread == 0) {
         delete param;
         return false;
