@@ -11,7 +11,6 @@
 #include "shell/app_settings.h"
 #include "shell/crash_dump.h"
 #include "shell/resource_ids.h"
-#include "shell/unique_handle.h"
 #include "ui/paint_manager.h"
 #include "update/check_update.h"
 
@@ -62,13 +61,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
 #endif
 
+    // The version check waits until the main window has painted (a timer
+    // comes after the paint).
     auto checker = std::make_unique<CheckUpdate>();
-    if (checker->CheckPendingUpdate()) return 0;
+    if (checker->CheckPendingUpdate(1)) return 0;
 
     ui::PaintManager::SetInstance(instance);
     ui::PaintManager::SetResourcePath(ui::PaintManager::GetInstancePath());
-
-    shell::UniqueModule richEdit(::LoadLibraryW(L"Riched20.dll"));
 
     const HRESULT com = ::CoInitialize(nullptr);
     const HRESULT ole = ::OleInitialize(nullptr);
@@ -87,7 +86,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         }
         if (SUCCEEDED(ole)) ::OleUninitialize();
         if (SUCCEEDED(com)) ::CoUninitialize();
-        richEdit.reset();
         panel.reset();
     }
     // The window's close gave every request its one short wait; whatever

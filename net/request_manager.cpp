@@ -64,7 +64,9 @@ FCHttpRequestManager::~FCHttpRequestManager() {
 }
 
 int FCHttpRequestManager::StartRequest(const HttpRequestHeader& header) {
-    ::SetTimer(eventWindow_, kHousekeepingTimer, kHousekeepingPeriod, nullptr);
+    // Setting a running timer again would restart its period: under a steady
+    // stream of requests the sweep would never come.
+    if (!housekeeping_) housekeeping_ = ::SetTimer(eventWindow_, kHousekeepingTimer, kHousekeepingPeriod, nullptr) != 0;
     const int id = nextId_++;
     auto request = std::make_shared<FCHttpRequest>(id, eventWindow_, header, hold_);
     running_.push_back(request);
@@ -164,6 +166,7 @@ void FCHttpRequestManager::HandleTimer(UINT_PTR id) {
     if (id == kHousekeepingTimer) {
         if (running_.empty() && closing_.empty()) {
             ::KillTimer(eventWindow_, kHousekeepingTimer);
+            housekeeping_ = false;
             return;
         }
         closing_.erase(std::remove_if(closing_.begin(), closing_.end(),

@@ -75,4 +75,5 @@ private:
     DWORD shutdownWait_ = kShutdownWait;
     int nextId_ = kFirstRequestId;
     bool hold_ = false;
+    bool housekeeping_ = false;
 };

@@ -91,7 +91,13 @@ void MainPanel::Init() {
     postBox_.Init();
     login_.Init();
     if (navigator_) OpenListHome();
+    // The reachability thread and the services' windows cost several
+    // milliseconds: they start once the window has painted.
+    StartTimer(kStartServicesTimer);
+}
 
+void MainPanel::StartServices() {
+    if (mainBusi_) return;
     connection_.Start(periods_.reachability);
     mainBusi_ = std::make_unique<MainBusi>(hwnd_);
     loginBusi_ = std::make_unique<LoginBusi>(hwnd_);
@@ -224,6 +230,7 @@ UINT MainPanel::PeriodOf(Timer id) const {
         case kTokenTimer: return periods_.token;
         case kNoticeCheckTimer: return periods_.noticeCheck;
         case kAddTrayIconTimer: return 1;
+        case kStartServicesTimer: return 1;
     }
     return 0;
 }

@@ -128,6 +128,7 @@ public:
 
 private:
     void PlaceWindow();
+    void StartServices();
     // What the end keeps, once, whether the window closes or the Windows
     // session ends: the logout and exit reports (started, not waited for),
     // the last-read time, the credential rules, the window's place and

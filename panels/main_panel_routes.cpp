@@ -64,6 +64,10 @@ void MainPanel::AddTimerRoutes() {
         StartTimer(kMessagesTimer);
     });
     timers_.Add(kTokenTimer, [](WPARAM, LPARAM) { SynLogin().RequestToken(); });
+    timers_.Add(kStartServicesTimer, [this](WPARAM, LPARAM) {
+        StopTimer(kStartServicesTimer);
+        StartServices();
+    });
     timers_.Add(kAddTrayIconTimer, [this](WPARAM, LPARAM) {
         StopTimer(kAddTrayIconTimer);
         trayMenus_.AddIcon();

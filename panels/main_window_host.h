@@ -28,6 +28,7 @@ public:
         kTokenTimer = 105,
         kNoticeCheckTimer = 106,
         kAddTrayIconTimer = 110,
+        kStartServicesTimer = 120,
     };
 
     // Colours of the tips, as the skin writes them.

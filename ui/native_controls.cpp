@@ -12,6 +12,7 @@ namespace ui {
 namespace {
 
 constexpr UINT_PTR kSubclassId = 0x7A75;
+constexpr UINT kCreateTimer = 1;
 
 // RichEdit 2.0 lives in Riched20.dll, loaded once and kept for the process.
 bool LoadRichEditLibrary() {
@@ -22,6 +23,7 @@ bool LoadRichEditLibrary() {
 }  // namespace
 
 NativeTextControl::~NativeTextControl() {
+    if (manager_ != nullptr) manager_->KillTimer(this, kCreateTimer);
     if (hwnd_ != nullptr) {
         HWND h = hwnd_;
         hwnd_ = nullptr;
@@ -39,7 +41,16 @@ void NativeTextControl::SetAttribute(std::wstring_view name, const std::wstring&
     else Label::SetAttribute(name, value);
 }
 
+// The native window comes from a timer, which fires only once the window
+// has painted: creating edit windows (and loading RichEdit) costs start-up
+// time, and the box is drawn by the framework until focused or filled.
 void NativeTextControl::DoInit() {
+    if (hwnd_ != nullptr || manager_ == nullptr || manager_->GetPaintWindow() == nullptr) return;
+    if (!manager_->SetTimer(this, kCreateTimer, 1)) CreateNow();
+}
+
+void NativeTextControl::CreateNow() {
+    if (manager_ != nullptr) manager_->KillTimer(this, kCreateTimer);
     if (hwnd_ != nullptr || manager_ == nullptr || manager_->GetPaintWindow() == nullptr) return;
     hwnd_ = CreateNative(manager_->GetPaintWindow());
     if (hwnd_ == nullptr) return;
@@ -132,7 +143,12 @@ void NativeTextControl::OnDpiChanged() {
 
 void NativeTextControl::DoEvent(ControlEvent& event) {
     switch (event.type) {
+        case EventType::Timer:
+            if (event.wParam != kCreateTimer) break;
+            CreateNow();
+            return;
         case EventType::SetFocus:
+            CreateNow();
             UpdateNativeVisibility();
             if (hwnd_ != nullptr && IsFocused() && (::GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0 &&
                 ::GetFocus() != hwnd_) {

@@ -29,6 +29,8 @@ public:
     void SetReadOnly(bool readOnly);
 
     void DoInit() override;
+    // The native window now, if it has not come yet.
+    void CreateNow();
     void SetPos(const RECT& rc) override;
     void SetVisible(bool visible) override;
     void SetInternVisible(bool visible) override;

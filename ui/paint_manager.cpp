@@ -517,6 +517,10 @@ void PaintManager::Paint(HDC dc, const RECT& area) {
              dirty.top, SRCCOPY);
 }
 
+// A window in the tray may stay hidden for days; its next paint draws
+// everything anew anyway.
+void PaintManager::ReleaseBackBuffer() { backBuffer_ = Dib{}; }
+
 void PaintManager::PaintTo(HDC dc) {
     RECT client{};
     ::GetClientRect(hwnd_, &client);
@@ -789,10 +793,16 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
             if (LOWORD(wParam) == WA_INACTIVE) HideToolTip();
             break;
         case WM_SHOWWINDOW:
-            if (wParam == FALSE) HideToolTip();
+            if (wParam == FALSE) {
+                HideToolTip();
+                ReleaseBackBuffer();
+            }
             break;
         case WM_WINDOWPOSCHANGED:
-            if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_HIDEWINDOW) != 0) HideToolTip();
+            if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_HIDEWINDOW) != 0) {
+                HideToolTip();
+                ReleaseBackBuffer();
+            }
             break;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {

@@ -150,6 +150,8 @@ public:
     void UpdateLayout();
     // Paints the whole client area into a DC (window captures).
     void PaintTo(HDC dc);
+    // Bytes of the bitmap kept between paints (none while hidden).
+    size_t BackBufferBytes() const { return static_cast<size_t>(backBuffer_.width) * backBuffer_.height * 4; }
 
     UINT GetDpi() const { return dpi_; }
     void SetDpi(UINT dpi);
@@ -173,6 +175,7 @@ public:
     std::weak_ptr<int> AliveToken() const { return alive_; }
 
 private:
+    void ReleaseBackBuffer();
     void DeliverQueued();
     void HandleMouseMove(POINT pt, WPARAM keys);
     bool HandleKeys(const MSG* msg);

@@ -132,15 +132,25 @@ HttpRequestHeader CheckUpdate::Get(const wchar_t* path) const {
     return h;
 }
 
-bool CheckUpdate::CheckPendingUpdate() {
+bool CheckUpdate::CheckPendingUpdate(UINT versionCheckDelayMs) {
     if (::GetPrivateProfileIntW(L"UpdateInfo", L"NeedUpdate", 0, UpdateInfoPath().c_str()) != 0) {
         return LaunchUpdater(true);
     }
+    if (versionCheckDelayMs == 0 || !SetServiceTimer(kVersionCheckTimer, versionCheckDelayMs)) StartVersionCheck();
+    return false;
+}
+
+void CheckUpdate::OnServiceTimer(UINT_PTR id) {
+    if (id != kVersionCheckTimer) return;
+    KillServiceTimer(kVersionCheckTimer);
+    StartVersionCheck();
+}
+
+void CheckUpdate::StartVersionCheck() {
     HttpRequestHeader h = Get(L"/soft/sq/update/update_app/update_exe_version.htm");
     h.maxBody = kMaxVersionPage;
     h.timeout = api::RequestTimeLimit();
     versionId_ = StartRequest(h);
-    return false;
 }
 
 std::wstring CheckUpdate::CommandLine(bool install) const {

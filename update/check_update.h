@@ -15,8 +15,10 @@ public:
     CheckUpdate();
 
     // True when a package waited and the updater was started to install it:
-    // the caller then ends without a window. Otherwise the version check runs.
-    bool CheckPendingUpdate();
+    // the caller then ends without a window. Otherwise the version check runs,
+    // at once or, given a delay, from a timer: a start-up puts it after the
+    // main window's first paint.
+    bool CheckPendingUpdate(UINT versionCheckDelayMs = 0);
     // Starts the updater in install mode (true) or check mode (false).
     bool LaunchUpdater(bool install);
 
@@ -35,8 +37,11 @@ public:
 protected:
     void OnRequestFinished(FCHttpRequest& request) override;
     void OnRequestTimeout(FCHttpRequest& request) override;
+    void OnServiceTimer(UINT_PTR id) override;
 
 private:
+    static constexpr UINT_PTR kVersionCheckTimer = 1;
+    void StartVersionCheck();
     void OnVersionReply(const std::string& body);
     void OnDownloadReply(const std::string& body);
     // True once a fitting download is in place, or its move is scheduled for

@@ -76,6 +76,10 @@ TEST(Executable, HardenedAndSelfContained) {
     for (auto* s : pe.Sections()) reloc |= std::string(reinterpret_cast<const char*>(s->Name), 6) == ".reloc";
     EXPECT_TRUE(reloc);
     EXPECT_GT(pe.nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, 0u);
+    // Sections lie on page boundaries in the file, so that they can be
+    // mapped from it rather than copied.
+    EXPECT_EQ(pe.nt->OptionalHeader.SectionAlignment, pe.nt->OptionalHeader.FileAlignment);
+    for (auto* s : pe.Sections()) EXPECT_EQ(0u, s->PointerToRawData % 0x1000);
 
     // Only Windows' own libraries: the C and C++ runtimes are linked in.
     auto dlls = pe.ImportedDlls();

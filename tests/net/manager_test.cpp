@@ -83,6 +83,32 @@ TEST_F(ManagerTest, ManyRequestsAtOnceAllComplete) {
     EXPECT_TRUE(PumpUntil([&] { return m.RunningCount() == 0 && m.ClosingCount() == 0; }, 5000));
 }
 
+TEST_F(ManagerTest, FinishedRequestsAreSweptWhileRequestsKeepStarting) {
+    // Each request starts as the one before finishes, well within one
+    // housekeeping period of it: the sweep must come on schedule anyway.
+    RecordingManager m;
+    const DWORD handlesBefore = [] {
+        DWORD n = 0;
+        ::GetProcessHandleCount(::GetCurrentProcess(), &n);
+        return n;
+    }();
+    size_t mostClosing = 0;
+    DWORD mostHandles = handlesBefore;
+    for (size_t i = 0; i < 1000; ++i) {
+        m.StartRequest(Get("/t/stream"));
+        ASSERT_TRUE(m.WaitFinished(i + 1)) << i;
+        mostClosing = std::max(mostClosing, m.ClosingCount());
+        DWORD handles = 0;
+        ::GetProcessHandleCount(::GetCurrentProcess(), &handles);
+        mostHandles = std::max(mostHandles, handles);
+    }
+    std::printf("[ figures  ] 1000 requests back to back: at most %zu closing, %lu handles more\n", mostClosing,
+                static_cast<unsigned long>(mostHandles - handlesBefore));
+    EXPECT_LT(mostClosing, 200u);
+    EXPECT_LT(mostHandles - handlesBefore, 600u);
+    EXPECT_TRUE(PumpUntil([&] { return m.RunningCount() == 0 && m.ClosingCount() == 0; }, 5000));
+}
+
 TEST_F(ManagerTest, TimeLimitEndsTheRequestWithoutCompletion) {
     Fault("/t/slow", "delay", "ms", 2500);
     RecordingManager m;

@@ -8,6 +8,7 @@
 
 #include "tests/panels/main_panel_fixture.h"
 
+#include "api/subscribe_busi.h"
 #include "net/request_manager.h"
 #include "shell/messages.h"
 #include "tests/support/inspect.h"
@@ -164,6 +165,10 @@ TEST_F(MainPanelEndTest, QuittingFromTheMenuDoesNotWaitForASilentService) {
 TEST_F(MainPanelEndTest, SessionEndKeepsWhatClosingKeepsOnce) {
     Open();
     ASSERT_TRUE(SignIn());
+    // The sign-in's first poll answered: it moves the last-read time on.
+    ASSERT_TRUE(PumpUntil([&] {
+        return Received("get_mysqrss_num") >= 1 && panel->Subscriptions()->RunningCount() == 0;
+    }));
     ::SetWindowPos(*panel, nullptr, 120, 70, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     Settings().hideToTrayNoticed = true;
     Settings().lastReadTime = 1234567;

@@ -231,6 +231,40 @@ TEST_F(FormTest, OutlineAndSizeLimitsComeFromTheSkin) {
     EXPECT_EQ(info.ptMaxSize.y, work.bottom - work.top);
 }
 
+// What PrintWindow draws of the window: its client area's pixels.
+std::vector<COLORREF> Snapshot(HWND hwnd) {
+    RECT rc{};
+    ::GetClientRect(hwnd, &rc);
+    HDC screen = ::GetDC(nullptr);
+    HDC mem = ::CreateCompatibleDC(screen);
+    HBITMAP bmp = ::CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+    HGDIOBJ old = ::SelectObject(mem, bmp);
+    ::PrintWindow(hwnd, mem, PW_CLIENTONLY);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < rc.bottom; y += 7) {
+        for (int x = 0; x < rc.right; x += 7) pixels.push_back(::GetPixel(mem, x, y));
+    }
+    ::SelectObject(mem, old);
+    ::DeleteObject(bmp);
+    ::DeleteDC(mem);
+    ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+TEST_F(FormTest, AHiddenWindowKeepsNoBackBufferAndPaintsTheSameWhenShownAgain) {
+    ui::PaintManager& pm = window_->GetPaintManager();
+    EXPECT_GT(pm.BackBufferBytes(), 0u);
+    const std::vector<COLORREF> before = Snapshot(hwnd_);
+    ::ShowWindow(hwnd_, SW_HIDE);
+    PumpFor(30);
+    EXPECT_EQ(pm.BackBufferBytes(), 0u);
+    ::ShowWindow(hwnd_, SW_SHOWNA);
+    ::UpdateWindow(hwnd_);
+    PumpFor(30);
+    EXPECT_GT(pm.BackBufferBytes(), 0u);
+    EXPECT_EQ(before, Snapshot(hwnd_));
+}
+
 TEST_F(FormTest, TheRichEditOffersItsContextMenuAndClipboard) {
     auto* post = static_cast<ui::RichEdit*>(Find(L"PostEdit"));
     ClickControl(post);

@@ -32,9 +32,11 @@ switches() {
 }
 measure() {
   local name="$1" exe="$2" pid
+  # The process started here, by its id: others of the same name on the
+  # machine are not ours to measure or end.
   wine "$exe" >/dev/null 2>&1 &
+  pid=$!
   sleep "$settle"
-  pid="$(pgrep -f "$(basename "$exe")" | head -n1)"
   local threads before after
   threads=$(ls /proc/"$pid"/task | wc -l)
   before=$(switches "$pid"); sleep "$watch"; after=$(switches "$pid")
@@ -42,6 +44,7 @@ measure() {
     "$(awk -v k="$(private_kb "$pid")" 'BEGIN {printf "%.1f", k / 1024}')" "$threads" \
     "$(awk -v a="$before" -v b="$after" -v w="$watch" 'BEGIN {printf "%.2f", (b - a) / w}')" "$watch"
   kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
   sleep 3
 }
 measure minimal "$build/tools/minimal_window.exe"

@@ -1,10 +1,15 @@
 // Transport benchmark against the service in "service.ini": one API round
 // trip (median of 200) and 50 concurrent requests through one manager.
+//   net_bench [request-file]
+// The file, when named, receives the timed request (its address on the first
+// line, the form after it) for another client, such as curl, to send.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+#include "shell/text.h"
 
 #include "api/envelope.h"
 #include "net/request_manager.h"
@@ -38,12 +43,20 @@ double Ms(LARGE_INTEGER a, LARGE_INTEGER b, LARGE_INTEGER f) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     LARGE_INTEGER freq, t0, t1;
     ::QueryPerformanceFrequency(&freq);
     BenchManager m;
     Json::Value doc;
     doc["time"] = api::TimeText();
+
+    if (argc > 1) {
+        const HttpRequestHeader h = api::ApiRequest("get_sq_num", doc);
+        if (FILE* out = std::fopen(argv[1], "wb")) {
+            std::fprintf(out, "%s\n%s", shell::WideToAnsi(h.url).c_str(), h.body.c_str());
+            std::fclose(out);
+        }
+    }
 
     std::vector<double> samples;
     for (int i = 0; i < 200; ++i) {

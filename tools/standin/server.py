@@ -90,6 +90,9 @@ def rule_key(params):
 
 class Server(ThreadingHTTPServer):
     daemon_threads = True
+    # Clients open a connection per request, many at once: with the default
+    # backlog of 5 a burst waits a second for every retry.
+    request_queue_size = 128
 
     def handle_error(self, request, client_address):
         if isinstance(sys.exc_info()[1], OSError):
