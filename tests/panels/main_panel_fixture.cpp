@@ -6,6 +6,35 @@
 
 namespace testing_support {
 
+std::vector<HWND> ThreadWindows(const wchar_t* className, bool visibleOnly) {
+    struct Search {
+        const wchar_t* cls;
+        bool visibleOnly;
+        std::vector<HWND> found;
+    } search{className, visibleOnly, {}};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            wchar_t cls[64] = {};
+            ::GetClassNameW(hwnd, cls, 64);
+            if (wcscmp(cls, s->cls) == 0 && (!s->visibleOnly || ::IsWindowVisible(hwnd))) s->found.push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::vector<std::wstring>& Opened() {
+    static std::vector<std::wstring> opened;
+    return opened;
+}
+
+HINSTANCE RecordOpen(const std::wstring& file, const std::wstring&) {
+    Opened().push_back(file);
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
+}
+
 namespace {
 
 // A fresh settings-and-session record, as a new process starts with: a
@@ -43,15 +72,9 @@ void MainPanelTest::TearDown() {
         EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(*panel); }, 10000)) << "the main window did not close";
     }
     // Menus and tip banners of this thread the test left open.
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM) -> BOOL {
-            wchar_t cls[64] = {};
-            ::GetClassNameW(hwnd, cls, 64);
-            if (wcscmp(cls, L"MenuWnd") == 0 || wcscmp(cls, L"NoticeBanner") == 0) ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
-            return TRUE;
-        },
-        0);
+    for (const wchar_t* cls : {L"MenuWnd", L"NoticeBanner"}) {
+        for (HWND hwnd : ThreadWindows(cls)) ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    }
     PumpFor(50);
     panel.reset();
     ReachabilityMonitor::SetResolver(nullptr);

@@ -40,6 +40,15 @@ private:
     RecordedNavigation* log_;
 };
 
+// Top-level windows of this thread of a class (only the visible ones when
+// asked).
+std::vector<HWND> ThreadWindows(const wchar_t* className, bool visibleOnly = false);
+
+// What the shell was asked to open while RecordOpen stood in for it
+// (SetShellExecute(&RecordOpen)): nothing is started.
+std::vector<std::wstring>& Opened();
+HINSTANCE RecordOpen(const std::wstring& file, const std::wstring& parameters);
+
 // The host goes away and comes back at the test's word.
 inline bool& HostDown() {
     static bool down = false;

@@ -54,21 +54,7 @@ TEST_F(MainPanelTest, TheRetryButtonProbesAtOnce) {
 }
 
 // The visible tip banners of this thread.
-std::vector<HWND> VisibleBanners() {
-    std::vector<HWND> found;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM list) -> BOOL {
-            wchar_t cls[32] = {};
-            ::GetClassNameW(hwnd, cls, 32);
-            if (wcscmp(cls, L"NoticeBanner") == 0 && ::IsWindowVisible(hwnd)) {
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
+std::vector<HWND> VisibleBanners() { return testing_support::ThreadWindows(L"NoticeBanner", true); }
 
 TEST_F(MainPanelTest, AClosedTipBannerGivesWayToANewOne) {
     Open();

@@ -25,16 +25,10 @@
 namespace {
 
 using testing_support::MainPanelTest;
+using testing_support::Opened;
+using testing_support::RecordOpen;
 
-std::vector<std::wstring>& Opened() {
-    static std::vector<std::wstring> opened;
-    return opened;
-}
 
-HINSTANCE RecordOpen(const std::wstring& file, const std::wstring&) {
-    Opened().push_back(file);
-    return reinterpret_cast<HINSTANCE>(33);
-}
 
 Json::Value Notice(const std::string& title, const std::string& caption, const std::string& content,
                    const std::string& more = "我知道了") {

@@ -18,19 +18,13 @@
 #include "ui/platform.h"
 
 using testing_support::MainPanelTest;
+using testing_support::Opened;
+using testing_support::RecordOpen;
 
 namespace {
 
 const char kVersionPagePath[] = "/soft/sq/update/version_lastest.htm";
 
-std::vector<std::wstring>& Opened() {
-    static std::vector<std::wstring> opened;
-    return opened;
-}
-HINSTANCE RecordOpen(const std::wstring& file, const std::wstring&) {
-    Opened().push_back(file);
-    return reinterpret_cast<HINSTANCE>(42);
-}
 
 class RulesAboutTest : public MainPanelTest {
 protected:

@@ -25,25 +25,8 @@ namespace {
 
 using testing_support::MainPanelTest;
 using testing_support::ReadIni;
+using testing_support::ThreadWindows;
 
-// Top-level windows of this thread of a class.
-std::vector<HWND> ThreadWindows(const wchar_t* className) {
-    struct Search {
-        const wchar_t* cls;
-        std::vector<HWND> found;
-    } search{className, {}};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t cls[64] = {};
-            ::GetClassNameW(hwnd, cls, 64);
-            if (wcscmp(cls, s->cls) == 0) s->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 // The visible tip banner owned by a window, and what it reads.
 HWND BannerOf(HWND owner) {

@@ -34,18 +34,13 @@ namespace {
 
 using update_layout::Refusal;
 
+using testing_support::Opened;
+using testing_support::RecordOpen;
+
 const wchar_t kNoticeClass[] = L"zudedo_update_available_panel";
 const wchar_t kDownloadedClass[] = L"zudedo_update_avaiable_panel";
 const wchar_t kCompleteClass[] = L"zudedo_update_complete_panel";
 
-std::vector<std::wstring>& Opened() {
-    static std::vector<std::wstring> opened;
-    return opened;
-}
-HINSTANCE RecordOpen(const std::wstring& file, const std::wstring&) {
-    Opened().push_back(file);
-    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));
-}
 
 // Readers of a file cut while it is read (or not readable at all).
 BOOL WINAPI ReadHalf(HANDLE file, LPVOID buffer, DWORD size, LPDWORD got, LPOVERLAPPED overlapped) {
@@ -72,23 +67,7 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes) {
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The visible windows of this thread with a class name.
-std::vector<HWND> WindowsOf(const wchar_t* className) {
-    struct Search {
-        const wchar_t* cls;
-        std::vector<HWND> found;
-    } search{className, {}};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t cls[64] = {};
-            ::GetClassNameW(hwnd, cls, 64);
-            if (wcscmp(cls, s->cls) == 0 && ::IsWindowVisible(hwnd)) s->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+std::vector<HWND> WindowsOf(const wchar_t* className) { return testing_support::ThreadWindows(className, true); }
 
 void CloseAll() {
     for (const wchar_t* cls : {kNoticeClass, kDownloadedClass, kCompleteClass}) {
