@@ -4,8 +4,10 @@
 // posting) and of every window beside it, each drawn by itself. Also what
 // the demo runs when there is no display to look at: it signs in by itself,
 // in a throw-away profile (its data folder in the temporary folder, nothing
-// left in the Run key).
+// left in the Run key). With --installer it pictures the installer's first
+// page instead and cancels it, installing nothing.
 //   screens [--out <folder>] [user] [password]
+//   screens --installer <setup.exe> [--out <folder>]
 #include <windows.h>
 #include <ole2.h>
 
@@ -43,8 +45,12 @@ void Pump(DWORD ms) { PumpUntil([] { return false; }, ms); }
 
 // Windows drawn by themselves (PrintWindow), each at its place on the
 // screen, over a quiet backdrop: no pixel of the screen around them gets in.
-// The rectangle is the union of the windows, grown by `margin`.
-bool CaptureWindows(const std::vector<HWND>& windows, const std::wstring& path, int margin = 0) {
+// The rectangle is the union of the windows, grown by `margin`. Windows of
+// another process cannot draw into this one's bitmap: with `fromScreen` the
+// rectangle is copied from the screen as it shows (nothing else is open on
+// the demo's display).
+bool CaptureWindows(const std::vector<HWND>& windows, const std::wstring& path, int margin = 0,
+                    bool fromScreen = false) {
     Pump(250);
     RECT all = {};
     for (HWND w : windows) {
@@ -71,7 +77,8 @@ bool CaptureWindows(const std::vector<HWND>& windows, const std::wstring& path, 
     ::DeleteObject(backdrop);
     // Each window, then its native children (text boxes draw themselves).
     std::vector<HWND> drawn;
-    for (HWND window : windows) {
+    if (fromScreen) ::BitBlt(canvas, 0, 0, w, h, screen, all.left, all.top, SRCCOPY);
+    for (HWND window : fromScreen ? std::vector<HWND>{} : windows) {
         drawn.push_back(window);
         for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
             if (::IsWindowVisible(child)) drawn.push_back(child);
@@ -254,18 +261,89 @@ void PictureUpdateWindows(HWND owner, const std::wstring& out) {
     PictureUpdateWindow<UpdateCompletePanel>(owner, out + L"\\update_complete.png");
 }
 
+// The visible top-level dialogs of another process, topmost first.
+std::vector<HWND> DialogsOf(DWORD pid) {
+    std::vector<HWND> found;
+    for (HWND w = ::GetTopWindow(nullptr); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT)) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(w, &owner);
+        wchar_t cls[16] = {};
+        ::GetClassNameW(w, cls, 16);
+        if (owner == pid && ::IsWindowVisible(w) && wcscmp(cls, L"#32770") == 0) found.push_back(w);
+    }
+    return found;
+}
+
+// Starts the installer as a person would (not silently), pictures its
+// window once the page inside it shows, then cancels it and confirms the
+// question that follows; ended outright if it does not go by itself.
+int PictureInstaller(const std::wstring& setup, const std::wstring& path) {
+    std::wstring line = L"\"" + setup + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(setup.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        std::printf("could not start %ls (error %lu)\n", setup.c_str(), ::GetLastError());
+        return 1;
+    }
+    shell::UniqueHandleKernel process(pi.hProcess);
+    shell::UniqueHandleKernel thread(pi.hThread);
+    HWND dialog = nullptr;
+    const bool shown = PumpUntil(
+        [&] {
+            const std::vector<HWND> dialogs = DialogsOf(pi.dwProcessId);
+            dialog = dialogs.empty() ? nullptr : dialogs.front();
+            const HWND page = dialog ? ::FindWindowExW(dialog, nullptr, L"#32770", nullptr) : nullptr;
+            return page != nullptr && ::IsWindowVisible(page);
+        },
+        30000);
+    bool ok = false;
+    if (shown) {
+        Pump(1000);
+        ok = CaptureWindows({dialog}, path, 0, true);
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDCANCEL)));
+        // The question whether to leave the installation: yes.
+        HWND question = nullptr;
+        if (PumpUntil(
+                [&] {
+                    for (HWND w : DialogsOf(pi.dwProcessId)) {
+                        if (w != dialog) question = w;
+                    }
+                    return question != nullptr || ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+                },
+                5000) &&
+            question != nullptr) {
+            ::PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(question, IDYES)));
+        }
+    } else {
+        std::printf("the installer showed no window\n");
+    }
+    if (::WaitForSingleObject(process.get(), 10000) != WAIT_OBJECT_0) {
+        std::printf("the installer did not end by itself; ended\n");
+        ::TerminateProcess(process.get(), 1);
+        ::WaitForSingleObject(process.get(), 5000);
+    }
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     std::wstring out = L".";
+    std::wstring installer;
     std::vector<std::wstring> rest;
     for (int i = 1; i < argc; ++i) {
         if (std::wstring(argv[i]) == L"--out" && i + 1 < argc) {
             out = argv[++i];
+        } else if (std::wstring(argv[i]) == L"--installer" && i + 1 < argc) {
+            installer = argv[++i];
         } else {
             rest.push_back(argv[i]);
         }
     }
+    if (!installer.empty()) return PictureInstaller(installer, out + L"\\installer.png");
     const std::wstring user = rest.size() > 0 ? rest[0] : L"demo";
     const std::wstring password = rest.size() > 1 ? rest[1] : L"demo123";
 
