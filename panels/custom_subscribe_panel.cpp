@@ -139,15 +139,8 @@ void CustomSubscribePanel::OnTipTimer() {
     ::ClientToScreen(hwnd_, &at);
     const DWORD colour = 0xFF000000u | (tip_.rgb & 0xFFFFFFu);
     if (ui::NoticeBanner* shown = banner_.Get()) {
-        // One still on screen takes the new text; one that has timed out
-        // and is on its way out is not brought back, it would close under
-        // the new text.
-        if (::IsWindowVisible(shown->GetHWND())) {
-            shown->UpdateNoticeWith(tip_.text, at, ui::kNoticeSimple, colour, tip_.ms);
-            return;
-        }
-        ::DestroyWindow(shown->GetHWND());
-        banner_.Reset();
+        shown->UpdateNoticeWith(tip_.text, at, ui::kNoticeSimple, colour, tip_.ms);
+        return;
     }
     // Owned by this window: it goes when the window goes.
     auto* banner = new ui::NoticeBanner(ui::NoticeBanner::Action{});
