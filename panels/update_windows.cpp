@@ -81,10 +81,9 @@ LRESULT UpdateWindow::OnCreate(UINT msg, WPARAM wParam, LPARAM lParam, bool& han
     return result;
 }
 
-LRESULT UpdateWindow::ResponseDefaultKeyEvent(WPARAM key) {
-    if (key != VK_RETURN && key != VK_ESCAPE) return FALSE;
-    Close(1);
-    return TRUE;
+LRESULT UpdateWindow::MessageHandler(UINT msg, WPARAM wParam, LPARAM, bool& handled) {
+    CloseOnReturnOrEscape(msg, wParam, handled);
+    return 0;
 }
 
 std::unique_ptr<ui::Control> UpdateWindow::CreateControl(const std::wstring&) {

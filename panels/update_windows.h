@@ -51,8 +51,9 @@ protected:
     // Builds the content from the layout file; a layout that cannot be
     // loaded or built fails the creation, so no empty window shows.
     LRESULT OnCreate(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
-    // Return and Escape close the window.
-    LRESULT ResponseDefaultKeyEvent(WPARAM key) override;
+    // Return and Escape close the window; Return on a focused button is
+    // that button's click.
+    LRESULT MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
     // A tag the framework does not know becomes a plain container, so a
     // layout written for a newer client still shows what it can.
     std::unique_ptr<ui::Control> CreateControl(const std::wstring& tag) override;

@@ -355,6 +355,20 @@ TEST_F(UpdateWindowsTest, NoticeLinkMoreOpensOnlyWebAddresses) {
     }
 }
 
+// A keyboard user reaches a button with Tab and presses it with Return:
+// Return then is the button's click, not the window's close.
+TEST_F(UpdateWindowsTest, ReturnOnAFocusedButtonPressesIt) {
+    auto* w = OpenWith<UpdateAvailabelNotice>(
+        update_layout::kNotice, Layout("<Button name='LinkMore' text='了解详情' userdata='http://127.0.0.1/notes'/>"));
+    ASSERT_NE(nullptr, w);
+    const HWND hwnd = w->GetHWND();
+    w->GetPaintManager().SetFocus(Find(w, L"LinkMore"));
+    Key(hwnd, VK_RETURN);
+    ASSERT_EQ(1u, Opened().size());
+    EXPECT_EQ(L"http://127.0.0.1/notes", Opened()[0]);
+    EXPECT_TRUE(Gone(hwnd));
+}
+
 TEST_F(UpdateWindowsTest, NoticeTextLinksOpenOnlyWebTargets) {
     auto* w = OpenWith<UpdateAvailabelNotice>(
         update_layout::kNotice,
