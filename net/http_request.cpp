@@ -205,6 +205,12 @@ HANDLE FCHttpRequest::AbortForClose() {
     return nullptr;
 }
 
+void FCHttpRequest::ReleaseFinished() {
+    if (timerSet_) ::KillTimer(eventWindow_, static_cast<UINT_PTR>(id_));
+    timerSet_ = false;
+    net::CloseInBackground(std::move(request_), std::move(connection_), std::move(session_));
+}
+
 void FCHttpRequest::SetHeldReply(int status, const std::string& body) {
     statusCode_ = status;
     contentLength_ = static_cast<int>(body.size());

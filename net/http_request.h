@@ -39,6 +39,10 @@ public:
     // (null when none runs). The handles it gives up are closed on a pool
     // thread: closing one drains what is left of its body.
     HANDLE AbortForClose();
+    // After event 2, which is every worker's last act: no worker touches the
+    // handles or the timer any more, so both go at once (the connection
+    // returns to the pool) and the request needs no sweep.
+    void ReleaseFinished();
     bool IsIdle() const;
 
     int Id() const { return id_; }

@@ -142,11 +142,29 @@ void FCHttpRequestManager::HandleEvent(int id, LPARAM event) {
             break;
         case FCHttpRequest::kBodyDone:
             OnRequestFinished(*request);
-            CloseRequest(id);
+            FinishRequest(id);
             break;
         default:
             break;
     }
+}
+
+void FCHttpRequestManager::FinishRequest(int id) {
+    // The callback may have closed it already.
+    auto it = std::find_if(running_.begin(), running_.end(), [id](const RequestPtr& r) { return r->Id() == id; });
+    if (it == running_.end()) return;
+    // Its worker has nothing left to do but end; its own reference keeps the
+    // request until then, and the shutdown's count of workers still sees it.
+    (*it)->ReleaseFinished();
+    running_.erase(it);
+    StopHousekeepingWhenIdle();
+}
+
+void FCHttpRequestManager::StopHousekeepingWhenIdle() {
+    // An idle manager has no timer running: it would only wake the thread.
+    if (!housekeeping_ || !running_.empty() || !closing_.empty()) return;
+    ::KillTimer(eventWindow_, kHousekeepingTimer);
+    housekeeping_ = false;
 }
 
 bool FCHttpRequestManager::SetServiceTimer(UINT_PTR id, UINT periodMs) {
@@ -164,14 +182,10 @@ void FCHttpRequestManager::HandleTimer(UINT_PTR id) {
         return;
     }
     if (id == kHousekeepingTimer) {
-        if (running_.empty() && closing_.empty()) {
-            ::KillTimer(eventWindow_, kHousekeepingTimer);
-            housekeeping_ = false;
-            return;
-        }
         closing_.erase(std::remove_if(closing_.begin(), closing_.end(),
                                       [](const RequestPtr& r) { return r->IsIdle(); }),
                        closing_.end());
+        StopHousekeepingWhenIdle();
         return;
     }
     ::KillTimer(eventWindow_, id);

@@ -67,6 +67,8 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void HandleEvent(int id, LPARAM event);
     void HandleTimer(UINT_PTR id);
+    void FinishRequest(int id);
+    void StopHousekeepingWhenIdle();
     RequestPtr FindRunning(int id) const;
 
     std::deque<RequestPtr> running_;
