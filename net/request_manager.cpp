@@ -64,9 +64,6 @@ FCHttpRequestManager::~FCHttpRequestManager() {
 }
 
 int FCHttpRequestManager::StartRequest(const HttpRequestHeader& header) {
-    // Setting a running timer again would restart its period: under a steady
-    // stream of requests the sweep would never come.
-    if (!housekeeping_) housekeeping_ = ::SetTimer(eventWindow_, kHousekeepingTimer, kHousekeepingPeriod, nullptr) != 0;
     const int id = nextId_++;
     auto request = std::make_shared<FCHttpRequest>(id, eventWindow_, header, hold_);
     running_.push_back(request);
@@ -81,8 +78,15 @@ void FCHttpRequestManager::CloseRequest(int id) {
     const bool workerRuns = request->AbortForClose() != nullptr;
     running_.erase(it);
     // One whose worker still runs is kept until it ends; the worker holds
-    // it alive anyway, this keeps the shutdown wait aware of it.
-    if (workerRuns) closing_.push_back(std::move(request));
+    // it alive anyway, this keeps the shutdown wait aware of it. Only such
+    // requests need the sweep. Setting a running timer again would restart
+    // its period: under a steady stream of closes the sweep would never come.
+    if (workerRuns) {
+        closing_.push_back(std::move(request));
+        if (!housekeeping_) {
+            housekeeping_ = ::SetTimer(eventWindow_, kHousekeepingTimer, kHousekeepingPeriod, nullptr) != 0;
+        }
+    }
 }
 
 void FCHttpRequestManager::AbortAll() {
@@ -157,12 +161,11 @@ void FCHttpRequestManager::FinishRequest(int id) {
     // request until then, and the shutdown's count of workers still sees it.
     (*it)->ReleaseFinished();
     running_.erase(it);
-    StopHousekeepingWhenIdle();
 }
 
 void FCHttpRequestManager::StopHousekeepingWhenIdle() {
-    // An idle manager has no timer running: it would only wake the thread.
-    if (!housekeeping_ || !running_.empty() || !closing_.empty()) return;
+    // With nothing left to sweep the timer would only wake the thread.
+    if (!housekeeping_ || !closing_.empty()) return;
     ::KillTimer(eventWindow_, kHousekeepingTimer);
     housekeeping_ = false;
 }

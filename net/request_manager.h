@@ -13,6 +13,8 @@
 
 class FCHttpRequestManager {
 public:
+    // Sweeps closed requests whose workers still ran; runs only while
+    // there are such requests.
     static constexpr UINT_PTR kHousekeepingTimer = 30;
     static constexpr UINT kHousekeepingPeriod = 100;
     static constexpr DWORD kShutdownWait = 3000;
