@@ -29,11 +29,16 @@ SubscribeBusi::SubscribeBusi(HWND owner) : owner_(owner) {}
 SubscribeBusi::~SubscribeBusi() { StopPolling(); }
 
 void SubscribeBusi::StartPolling() {
-    HWND owner = owner_;
-    poller_.Start(pollInterval_, [owner](HANDLE) { ::PostMessageW(owner, msg::kPollNewInquiries, 0, 0); });
+    // Setting the timer again restarts it: one poller, whatever came before.
+    SetServiceTimer(kPollTimer, pollInterval_);
+    ::PostMessageW(owner_, msg::kPollNewInquiries, 0, 0);
 }
 
-void SubscribeBusi::StopPolling() { poller_.Stop(); }
+void SubscribeBusi::StopPolling() { KillServiceTimer(kPollTimer); }
+
+void SubscribeBusi::OnServiceTimer(UINT_PTR id) {
+    if (id == kPollTimer) ::PostMessageW(owner_, msg::kPollNewInquiries, 0, 0);
+}
 
 int SubscribeBusi::Start(const char* action, const Json::Value& doc, const api::AnsiMembers& ansi) {
     return StartRequest(api::ApiRequest(action, doc, ansi));

@@ -1,6 +1,7 @@
 // Subscriptions by province: the user's province list, and a poll every
 // ten seconds for new subscribed inquiries, counted and announced with a
-// sound when the user wants one.
+// sound when the user wants one. The poll is a timer of the service's own
+// window: a thread that only waits and posts cost more wake-ups.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +11,6 @@
 #include <cstdint>
 
 #include "api/envelope.h"
-#include "net/periodic_worker.h"
 #include "net/request_manager.h"
 
 class SubscribeBusi : public FCHttpRequestManager {
@@ -22,7 +22,7 @@ public:
 
     // Posts 2090 to the owner at once and then every interval.
     void StartPolling();
-    // Ends the current poller for good; a quick restart never leaves two.
+    // Ends polling; a quick restart never leaves two pollers.
     void StopPolling();
     void RequestProvinceList();
     void SendProvinceList();
@@ -38,14 +38,16 @@ public:
     static void SetSoundPlayer(SoundFn fn);  // null restores the packaged sound
 
 protected:
+    void OnServiceTimer(UINT_PTR id) override;
     void OnRequestFinished(FCHttpRequest& request) override;
     void OnRequestTimeout(FCHttpRequest& request) override;
 
 private:
     int Start(const char* action, const Json::Value& doc, const api::AnsiMembers& ansi = {});
 
+    static constexpr UINT_PTR kPollTimer = 1;
+
     HWND owner_;
-    PeriodicWorker poller_;
     DWORD pollInterval_ = kPollInterval;
     int sendListId_ = -1;
     int getListId_ = -1;

@@ -1,7 +1,5 @@
 #include "net/http_request.h"
 
-#include <process.h>
-
 #include <vector>
 
 #include "net/background_work.h"
@@ -9,18 +7,7 @@
 
 namespace {
 
-bool ThreadRunning(HANDLE thread) {
-    return thread != nullptr && ::WaitForSingleObject(thread, 0) == WAIT_TIMEOUT;
-}
-
-// The worker's own reference keeps the request alive until the thread ends,
-// even when the manager has given up on it at shutdown.
-// The ticket goes last, after the request (whose end may queue closers).
-struct ThreadStart {
-    net::WorkerTicket ticket;
-    std::shared_ptr<FCHttpRequest> request;
-    HINTERNET handle;
-};
+bool Running(HANDLE done) { return done != nullptr && ::WaitForSingleObject(done, 0) == WAIT_TIMEOUT; }
 
 }  // namespace
 
@@ -69,24 +56,32 @@ FCHttpRequest::~FCHttpRequest() {
     net::CloseInBackground(std::move(request_), std::move(connection_), std::move(session_));
 }
 
+// A worker on the system's pool, counted for the shutdown wait: a thread of
+// its own per phase cost more than the whole exchange with the service.
+// The worker's own reference keeps the request alive until it ends, even
+// when the manager has given up on it at shutdown.
+bool FCHttpRequest::StartPhase(Phase phase, HINTERNET handle, shell::UniqueHandleKernel& done) {
+    done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!done) return false;
+    const HANDLE ended = done.get();
+    auto self = shared_from_this();
+    if (net::RunInBackground([self, phase, handle, ended] {
+            ((*self).*phase)(handle);
+            ::SetEvent(ended);
+        })) {
+        return true;
+    }
+    done.reset();
+    return false;
+}
+
 void FCHttpRequest::Start() {
-    auto* start = new ThreadStart{{}, shared_from_this(), session_.get()};
-    uintptr_t thread = _beginthreadex(nullptr, 0, &FCHttpRequest::ConnectThread, start, 0, nullptr);
-    if (thread == 0) {
-        delete start;
+    if (!StartPhase(&FCHttpRequest::RunConnect, session_.get(), connectDone_)) {
         Report(kConnected);  // the manager still moves the request on
-    } else {
-        connectThread_.reset(reinterpret_cast<HANDLE>(thread));
     }
     if (header_.timeout != 0) {
         timerSet_ = ::SetTimer(eventWindow_, static_cast<UINT_PTR>(id_), header_.timeout, nullptr) != 0;
     }
-}
-
-unsigned __stdcall FCHttpRequest::ConnectThread(void* param) {
-    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(param));
-    start->request->RunConnect(start->handle);
-    return 0;
 }
 
 void FCHttpRequest::RunConnect(HINTERNET session) {
@@ -101,7 +96,7 @@ void FCHttpRequest::RunConnect(HINTERNET session) {
 }
 
 void FCHttpRequest::OpenAndSend() {
-    connectThread_.reset();
+    connectDone_.reset();
     DWORD flags = header_.openFlags;
     if (scheme_ == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
     if (connection_) {
@@ -118,21 +113,10 @@ void FCHttpRequest::OpenAndSend() {
             ::InternetSetOptionW(request_.get(), option, &limit, sizeof(limit));
         }
     }
-    auto* start = new ThreadStart{{}, shared_from_this(), request_.get()};
-    uintptr_t thread = _beginthreadex(nullptr, 0, &FCHttpRequest::SendAndReadThread, start, 0, nullptr);
-    if (thread == 0) {
-        delete start;
+    if (!StartPhase(&FCHttpRequest::RunSendAndRead, request_.get(), sendDone_)) {
         Report(kHeadersReady);
         Report(kBodyDone);
-    } else {
-        sendThread_.reset(reinterpret_cast<HANDLE>(thread));
     }
-}
-
-unsigned __stdcall FCHttpRequest::SendAndReadThread(void* param) {
-    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(param));
-    start->request->RunSendAndRead(start->handle);
-    return 0;
 }
 
 void FCHttpRequest::RunSendAndRead(HINTERNET request) {
@@ -192,17 +176,27 @@ void FCHttpRequest::ReadResponseInfo() {
 }
 
 HANDLE FCHttpRequest::AbortForClose() {
-    if (ThreadRunning(sendThread_.get())) {
+    // Here, on the thread that owns the timer: the last reference may go on
+    // a worker.
+    if (timerSet_) ::KillTimer(eventWindow_, static_cast<UINT_PTR>(id_));
+    timerSet_ = false;
+    if (Running(sendDone_.get())) {
         net::CloseInBackground(std::move(request_));
-        return sendThread_.get();
+        return sendDone_.get();
     }
-    if (ThreadRunning(connectThread_.get())) {
-        // The connect thread still writes the connection handle.
+    if (Running(connectDone_.get())) {
+        // The connect worker still writes the connection handle.
         net::CloseInBackground(std::move(session_));
-        return connectThread_.get();
+        return connectDone_.get();
     }
     net::CloseInBackground(std::move(request_), std::move(connection_), std::move(session_));
     return nullptr;
+}
+
+void FCHttpRequest::ReleaseFinished() {
+    if (timerSet_) ::KillTimer(eventWindow_, static_cast<UINT_PTR>(id_));
+    timerSet_ = false;
+    net::CloseInBackground(std::move(request_), std::move(connection_), std::move(session_));
 }
 
 void FCHttpRequest::SetHeldReply(int status, const std::string& body) {
@@ -213,5 +207,5 @@ void FCHttpRequest::SetHeldReply(int status, const std::string& body) {
 }
 
 bool FCHttpRequest::IsIdle() const {
-    return !ThreadRunning(connectThread_.get()) && !ThreadRunning(sendThread_.get());
+    return !Running(connectDone_.get()) && !Running(sendDone_.get());
 }

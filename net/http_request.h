@@ -1,6 +1,6 @@
-// One HTTP request over WinInet, run in three phases: a connect thread, then
+// One HTTP request over WinInet, run in three phases: a connect worker, then
 // (after the manager's go-ahead on the user-interface thread) a send-and-read
-// thread. Each phase ends with a report to the manager's event window.
+// worker. Each phase ends with a report to the manager's event window.
 #pragma once
 
 #include <windows.h>
@@ -28,17 +28,22 @@ public:
     FCHttpRequest(const FCHttpRequest&) = delete;
     FCHttpRequest& operator=(const FCHttpRequest&) = delete;
 
-    // First phase: starts the connect thread and the time-limit timer. Worker
-    // threads keep the request alive until they end.
+    // First phase: starts the connect worker and the time-limit timer. The
+    // workers keep the request alive until they end.
     void Start();
-    // After event 0: opens the request and starts the send-and-read thread.
+    // After event 0: opens the request and starts the send-and-read worker.
     void OpenAndSend();
     // After event 1: status code and content length from the headers.
     void ReadResponseInfo();
-    // Unblocks whichever worker still runs and returns its thread handle
-    // (null when none runs). The handles it gives up are closed on a pool
-    // thread: closing one drains what is left of its body.
+    // Unblocks whichever worker still runs and returns the event its end
+    // sets (null when none runs); its time limit stops. The handles it gives
+    // up are closed on a pool thread: closing one drains what is left of its
+    // body.
     HANDLE AbortForClose();
+    // After event 2, which is every worker's last act: no worker touches the
+    // handles or the timer any more, so both go at once (the connection
+    // returns to the pool) and the request needs no sweep.
+    void ReleaseFinished();
     bool IsIdle() const;
 
     int Id() const { return id_; }
@@ -54,8 +59,8 @@ public:
     void SetHeldReply(int status, const std::string& body);
 
 private:
-    static unsigned __stdcall ConnectThread(void* param);
-    static unsigned __stdcall SendAndReadThread(void* param);
+    using Phase = void (FCHttpRequest::*)(HINTERNET);
+    bool StartPhase(Phase phase, HINTERNET handle, shell::UniqueHandleKernel& done);
     void RunConnect(HINTERNET session);
     void RunSendAndRead(HINTERNET request);
     void Report(Event event) const;
@@ -77,7 +82,8 @@ private:
     shell::UniqueInternet session_;
     shell::UniqueInternet connection_;
     shell::UniqueInternet request_;
-    shell::UniqueHandleKernel connectThread_;
-    shell::UniqueHandleKernel sendThread_;
+    // Set when the worker of each phase has ended.
+    shell::UniqueHandleKernel connectDone_;
+    shell::UniqueHandleKernel sendDone_;
     bool timerSet_ = false;
 };

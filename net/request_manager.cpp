@@ -64,9 +64,6 @@ FCHttpRequestManager::~FCHttpRequestManager() {
 }
 
 int FCHttpRequestManager::StartRequest(const HttpRequestHeader& header) {
-    // Setting a running timer again would restart its period: under a steady
-    // stream of requests the sweep would never come.
-    if (!housekeeping_) housekeeping_ = ::SetTimer(eventWindow_, kHousekeepingTimer, kHousekeepingPeriod, nullptr) != 0;
     const int id = nextId_++;
     auto request = std::make_shared<FCHttpRequest>(id, eventWindow_, header, hold_);
     running_.push_back(request);
@@ -81,8 +78,15 @@ void FCHttpRequestManager::CloseRequest(int id) {
     const bool workerRuns = request->AbortForClose() != nullptr;
     running_.erase(it);
     // One whose worker still runs is kept until it ends; the worker holds
-    // it alive anyway, this keeps the shutdown wait aware of it.
-    if (workerRuns) closing_.push_back(std::move(request));
+    // it alive anyway, this keeps the shutdown wait aware of it. Only such
+    // requests need the sweep. Setting a running timer again would restart
+    // its period: under a steady stream of closes the sweep would never come.
+    if (workerRuns) {
+        closing_.push_back(std::move(request));
+        if (!housekeeping_) {
+            housekeeping_ = ::SetTimer(eventWindow_, kHousekeepingTimer, kHousekeepingPeriod, nullptr) != 0;
+        }
+    }
 }
 
 void FCHttpRequestManager::AbortAll() {
@@ -142,11 +146,28 @@ void FCHttpRequestManager::HandleEvent(int id, LPARAM event) {
             break;
         case FCHttpRequest::kBodyDone:
             OnRequestFinished(*request);
-            CloseRequest(id);
+            FinishRequest(id);
             break;
         default:
             break;
     }
+}
+
+void FCHttpRequestManager::FinishRequest(int id) {
+    // The callback may have closed it already.
+    auto it = std::find_if(running_.begin(), running_.end(), [id](const RequestPtr& r) { return r->Id() == id; });
+    if (it == running_.end()) return;
+    // Its worker has nothing left to do but end; its own reference keeps the
+    // request until then, and the shutdown's count of workers still sees it.
+    (*it)->ReleaseFinished();
+    running_.erase(it);
+}
+
+void FCHttpRequestManager::StopHousekeepingWhenIdle() {
+    // With nothing left to sweep the timer would only wake the thread.
+    if (!housekeeping_ || !closing_.empty()) return;
+    ::KillTimer(eventWindow_, kHousekeepingTimer);
+    housekeeping_ = false;
 }
 
 bool FCHttpRequestManager::SetServiceTimer(UINT_PTR id, UINT periodMs) {
@@ -164,14 +185,10 @@ void FCHttpRequestManager::HandleTimer(UINT_PTR id) {
         return;
     }
     if (id == kHousekeepingTimer) {
-        if (running_.empty() && closing_.empty()) {
-            ::KillTimer(eventWindow_, kHousekeepingTimer);
-            housekeeping_ = false;
-            return;
-        }
         closing_.erase(std::remove_if(closing_.begin(), closing_.end(),
                                       [](const RequestPtr& r) { return r->IsIdle(); }),
                        closing_.end());
+        StopHousekeepingWhenIdle();
         return;
     }
     ::KillTimer(eventWindow_, id);

@@ -13,6 +13,8 @@
 
 class FCHttpRequestManager {
 public:
+    // Sweeps closed requests whose workers still ran; runs only while
+    // there are such requests.
     static constexpr UINT_PTR kHousekeepingTimer = 30;
     static constexpr UINT kHousekeepingPeriod = 100;
     static constexpr DWORD kShutdownWait = 3000;
@@ -67,6 +69,8 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void HandleEvent(int id, LPARAM event);
     void HandleTimer(UINT_PTR id);
+    void FinishRequest(int id);
+    void StopHousekeepingWhenIdle();
     RequestPtr FindRunning(int id) const;
 
     std::deque<RequestPtr> running_;

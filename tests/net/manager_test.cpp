@@ -109,6 +109,41 @@ TEST_F(ManagerTest, FinishedRequestsAreSweptWhileRequestsKeepStarting) {
     EXPECT_TRUE(PumpUntil([&] { return m.RunningCount() == 0 && m.ClosingCount() == 0; }, 5000));
 }
 
+// Whether a timer of the event window is due: an idle client must not wake
+// for one.
+bool TimerDue(HWND window) {
+    MSG msg;
+    return ::PeekMessageW(&msg, window, WM_TIMER, WM_TIMER, PM_NOREMOVE) != FALSE;
+}
+
+TEST_F(ManagerTest, EndedRequestsLeaveNoTimerRunning) {
+    // A finished request is gone at once, its time limit with it, and no
+    // sweep is left ticking.
+    RecordingManager m;
+    HttpRequestHeader h = Get("/t/idle");
+    h.timeout = 300;
+    m.StartRequest(h);
+    ASSERT_TRUE(m.WaitFinished(1));
+    EXPECT_EQ(0u, m.RunningCount());
+    EXPECT_EQ(0u, m.ClosingCount());
+    ::Sleep(450);  // past the time limit and several sweep periods
+    EXPECT_FALSE(TimerDue(m.EventWindow()));
+    testing_support::PumpFor(100);
+    EXPECT_TRUE(m.timeouts.empty());
+
+    // One closed while its worker still waits for the answer is swept once
+    // the worker has ended; then the sweep stops as well.
+    Fault("/t/late", "delay", "ms", 600);
+    const int id = m.StartRequest(Get("/t/late"));
+    testing_support::PumpFor(100);
+    m.CloseRequest(id);
+    EXPECT_EQ(1u, m.ClosingCount());
+    ASSERT_TRUE(PumpUntil([&] { return m.ClosingCount() == 0; }, 5000));
+    ::Sleep(250);
+    EXPECT_FALSE(TimerDue(m.EventWindow()));
+    EXPECT_EQ(1u, m.finished.size());
+}
+
 TEST_F(ManagerTest, TimeLimitEndsTheRequestWithoutCompletion) {
     Fault("/t/slow", "delay", "ms", 2500);
     RecordingManager m;
