@@ -91,19 +91,8 @@ std::string SignedForm(const Json::Value& document, const AnsiMembers& ansi) {
     return body;
 }
 
-namespace {
-
-// The envelope carries everything the service needs; the cookies the
-// system keeps for the host would only cost a look-up in its store per
-// request (a dozen file and lock operations under Wine) and the reply's
-// cookies a write.
-constexpr DWORD kApiOpenFlags = HttpRequestHeader::kDefaultOpenFlags | INTERNET_FLAG_NO_COOKIES;
-
-}  // namespace
-
 HttpRequestHeader ApiRequest(const char* action, const Json::Value& document, const AnsiMembers& ansi) {
     HttpRequestHeader header(HttpRequestHeader::kPost, Service().port);
-    header.openFlags = kApiOpenFlags;
     header.url = ApiUrl(action);
     header.extraHeaders = L"Content-Type: application/x-www-form-urlencoded\r\n";
     header.body = SignedForm(document, ansi);
@@ -114,7 +103,6 @@ HttpRequestHeader ApiRequest(const char* action, const Json::Value& document, co
 
 HttpRequestHeader GetTimeRequest() {
     HttpRequestHeader header(HttpRequestHeader::kGet, Service().port);
-    header.openFlags = kApiOpenFlags;
     header.url = ApiUrl("get_time");
     header.maxBody = kMaxReplyBytes;
     header.timeout = RequestTimeLimit();
