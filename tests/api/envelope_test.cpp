@@ -133,57 +133,6 @@ TEST_F(EnvelopeTest, GetTimeRoundTrip) {
     EXPECT_EQ("GET", standin.ReceivedAt("/rovavoda.php/rovavoda/api/get_time")[0]["method"].asString());
 }
 
-// Whether the received request carried a cookie of that name.
-bool CarriesCookie(const Json::Value& received, const std::string& name) {
-    const Json::Value& headers = received["headers"];
-    for (const auto& header : headers.getMemberNames()) {
-        if (_stricmp(header.c_str(), "Cookie") == 0 && headers[header].asString().find(name + "=") != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
-TEST_F(EnvelopeTest, EnvelopeRequestsLeaveTheCookieStoreAlone) {
-    // The cookies the system keeps for the host (the embedded pages share
-    // them) are neither sent with an envelope request nor set by its reply;
-    // a request of the default kind, as the web login sends, still has them.
-    const std::string path = "/rovavoda.php/rovavoda/api/get_sq_num";
-    const std::wstring url = shell::FormatW(L"http://127.0.0.1:%u", standin.port()) + shell::AnsiToWide(path);
-    auto setCookie = [&](const char* cookie) {
-        Json::Value rule;
-        rule["path"] = path;
-        rule["body"] = "x";
-        rule["headers"]["Set-Cookie"] = std::string(cookie) + "; path=" + path;
-        standin.Reply(rule);
-    };
-    auto plainRequest = [&] {
-        HttpRequestHeader h(HttpRequestHeader::kPost, standin.port());
-        h.url = url;
-        return h;
-    };
-    Json::Value doc;
-    doc["time"] = api::TimeText();
-    RecordingManager m;
-
-    setCookie("yf_plain=1");
-    m.StartRequest(plainRequest());
-    ASSERT_TRUE(m.WaitFinished(1));
-    setCookie("yf_envelope=1");
-    m.StartRequest(api::ApiRequest("get_sq_num", doc));
-    ASSERT_TRUE(m.WaitFinished(2));
-    m.StartRequest(plainRequest());
-    ASSERT_TRUE(m.WaitFinished(3));
-
-    const Json::Value got = standin.ReceivedAt(path);
-    ASSERT_EQ(3u, got.size());
-    EXPECT_FALSE(CarriesCookie(got[1], "yf_plain")) << "an envelope request sent the host's cookie";
-    EXPECT_TRUE(CarriesCookie(got[2], "yf_plain")) << "the store should still hold the plain reply's cookie";
-    EXPECT_FALSE(CarriesCookie(got[2], "yf_envelope")) << "an envelope reply's cookie was kept";
-    ::InternetSetCookieW(url.c_str(), nullptr, L"yf_plain=; expires=Sat, 01-Jan-2000 00:00:00 GMT");
-    ::InternetSetCookieW(url.c_str(), nullptr, L"yf_envelope=; expires=Sat, 01-Jan-2000 00:00:00 GMT");
-}
-
 TEST(RequestDocument, AnsiMembersKeepTheLibraryLayout) {
     Json::Value doc;
     doc["time"] = "1700000000";
