@@ -215,10 +215,13 @@ void Press(WORD vk, bool shift, bool control) {
 }
 
 void Type(const std::wstring& text) {
+    // One burst, in order, the way an input method commits a phrase.
+    std::vector<INPUT> in;
     for (wchar_t c : text) {
-        INPUT in[2] = {KeyInput(0, c, KEYEVENTF_UNICODE), KeyInput(0, c, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP)};
-        Send(in, 2);
+        in.push_back(KeyInput(0, c, KEYEVENTF_UNICODE));
+        in.push_back(KeyInput(0, c, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
     }
+    if (!in.empty()) Send(in.data(), static_cast<UINT>(in.size()));
     Pause(100);
 }
 
