@@ -76,23 +76,29 @@ INPUT KeyInput(WORD vk, WORD scan, DWORD flags) {
 
 std::string Utf8(const std::wstring& text) { return shell::WideToUtf8(text); }
 std::wstring Wide(const char* utf8) { return shell::Utf8ToWide(utf8); }
+namespace {
+
+Element ReadChild(IAccessible* object, HWND window, LONG id) {
+    Element e;
+    e.window = window;
+    e.id = id;
+    e.name = Text(&IAccessible::get_accName, object, id);
+    e.value = Text(&IAccessible::get_accValue, object, id);
+    e.role = Number(&IAccessible::get_accRole, object, id);
+    e.state = Number(&IAccessible::get_accState, object, id);
+    LONG x = 0, y = 0, w = 0, h = 0;
+    if (SUCCEEDED(object->accLocation(&x, &y, &w, &h, Child(id)))) e.location = RECT{x, y, x + w, y + h};
+    return e;
+}
+
+}  // namespace
+
 std::vector<Element> ReadWindow(HWND window) {
     std::vector<Element> out;
     shell::ComPtr<IAccessible> object = ClientObject(window);
     LONG count = 0;
     if (!object || FAILED(object->get_accChildCount(&count))) return out;
-    for (LONG id = 1; id <= count; ++id) {
-        Element e;
-        e.window = window;
-        e.id = id;
-        e.name = Text(&IAccessible::get_accName, object.get(), id);
-        e.value = Text(&IAccessible::get_accValue, object.get(), id);
-        e.role = Number(&IAccessible::get_accRole, object.get(), id);
-        e.state = Number(&IAccessible::get_accState, object.get(), id);
-        LONG x = 0, y = 0, w = 0, h = 0;
-        if (SUCCEEDED(object->accLocation(&x, &y, &w, &h, Child(id)))) e.location = RECT{x, y, x + w, y + h};
-        out.push_back(std::move(e));
-    }
+    for (LONG id = 1; id <= count; ++id) out.push_back(ReadChild(object.get(), window, id));
     return out;
 }
 
@@ -101,9 +107,31 @@ std::wstring WindowName(HWND window) {
     return object ? Text(&IAccessible::get_accName, object.get(), CHILDID_SELF) : std::wstring();
 }
 
+// Each property is a call into the client, answered on its window's
+// thread: a search asks only what tells the children apart, and reads in
+// full only the one it found.
 std::optional<Element> Find(HWND window, const std::wstring& name, LONG role) {
-    for (Element& e : ReadWindow(window)) {
+    shell::ComPtr<IAccessible> object = ClientObject(window);
+    LONG count = 0;
+    if (!object || FAILED(object->get_accChildCount(&count))) return std::nullopt;
+    for (LONG id = 1; id <= count; ++id) {
+        if (Number(&IAccessible::get_accRole, object.get(), id) != role) continue;
+        if (Text(&IAccessible::get_accName, object.get(), id) != name) continue;
+        Element e = ReadChild(object.get(), window, id);
         if (e.name == name && e.role == role) return e;
+    }
+    return std::nullopt;
+}
+
+std::optional<Element> FocusedIn(HWND window) {
+    shell::ComPtr<IAccessible> object = ClientObject(window);
+    LONG count = 0;
+    if (!object || FAILED(object->get_accChildCount(&count))) return std::nullopt;
+    for (LONG id = 1; id <= count; ++id) {
+        const LONG state = Number(&IAccessible::get_accState, object.get(), id);
+        if (state == -1 || (state & STATE_SYSTEM_FOCUSED) == 0) continue;
+        Element e = ReadChild(object.get(), window, id);
+        if (e.state != -1 && e.Has(STATE_SYSTEM_FOCUSED)) return e;
     }
     return std::nullopt;
 }
@@ -187,10 +215,13 @@ void Press(WORD vk, bool shift, bool control) {
 }
 
 void Type(const std::wstring& text) {
+    // One burst, in order, the way an input method commits a phrase.
+    std::vector<INPUT> in;
     for (wchar_t c : text) {
-        INPUT in[2] = {KeyInput(0, c, KEYEVENTF_UNICODE), KeyInput(0, c, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP)};
-        Send(in, 2);
+        in.push_back(KeyInput(0, c, KEYEVENTF_UNICODE));
+        in.push_back(KeyInput(0, c, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
     }
+    if (!in.empty()) Send(in.data(), static_cast<UINT>(in.size()));
     Pause(100);
 }
 

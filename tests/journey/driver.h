@@ -38,6 +38,8 @@ std::vector<Element> ReadWindow(HWND window);
 // The name of a window's client object itself (an alert is named by its texts).
 std::wstring WindowName(HWND window);
 std::optional<Element> Find(HWND window, const std::wstring& name, LONG role);
+// The first child that reads as having the keyboard focus.
+std::optional<Element> FocusedIn(HWND window);
 // The children as "role state name" lines, for failure messages.
 std::string Describe(const std::vector<Element>& elements);
 std::string Utf8(const std::wstring& text);

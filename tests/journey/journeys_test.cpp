@@ -75,12 +75,7 @@ protected:
     }
 
     // The control that has the keyboard focus, if one shows it.
-    std::optional<Element> Focused() {
-        for (Element& e : client->Read()) {
-            if (e.Has(STATE_SYSTEM_FOCUSED)) return e;
-        }
-        return std::nullopt;
-    }
+    std::optional<Element> Focused() { return journey::FocusedIn(client->window()); }
 
     // Presses Tab until the named control has the focus (at most `limit` times).
     bool TabTo(const std::wstring& name, LONG role, int limit = 20) {

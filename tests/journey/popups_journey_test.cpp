@@ -123,6 +123,15 @@ protected:
         journey::Click(*login);
     }
 
+    // Milliseconds from now until a moment of the stand-in's clock (seconds
+    // since 1970, the same machine's clock).
+    static DWORD MsUntil(double when) {
+        FILETIME ft{};
+        ::GetSystemTimeAsFileTime(&ft);
+        const ULONGLONG ticks = (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+        const double now = static_cast<double>(ticks - 116444736000000000ULL) / 1e7;
+        return when > now ? static_cast<DWORD>((when - now) * 1000.0) + 1 : 0;
+    }
     HWND Popup(const wchar_t* cls) const {
         auto found = journey::WindowsOf(client->processId(), cls);
         return found.empty() ? nullptr : found.front();
@@ -176,7 +185,8 @@ TEST_F(PopupsJourney, MessagesAndANoticeArriveWhileTheUserTypesElsewhere) {
     // The notice comes over the message count's corner.
     ASSERT_TRUE(journey::WaitUntil([&] { return Popup(kNoticePopup) != nullptr; }, 15000)) << "no notice pop-up";
     ASSERT_TRUE(journey::WaitUntil([&] { return !standin.ReceivedAt(kApi + "get_new_msg_count").empty(); }, 5000));
-    journey::Pause(3500);
+    // Looked at 3.5 s after that request, its answer half a second in.
+    journey::Pause(MsUntil(standin.ReceivedAt(kApi + "get_new_msg_count")[0]["time"].asDouble() + 3.5));
     EXPECT_TRUE(typing.HasFocus()) << "a pop-up took the keyboard";
     const HWND noticePopup = Popup(kNoticePopup);
     ASSERT_NE(nullptr, noticePopup);

@@ -40,12 +40,7 @@ protected:
         return found;
     }
 
-    std::optional<Element> FocusedIn(HWND window) {
-        for (Element& e : journey::ReadWindow(window)) {
-            if (e.Has(STATE_SYSTEM_FOCUSED)) return e;
-        }
-        return std::nullopt;
-    }
+    std::optional<Element> FocusedIn(HWND window) { return journey::FocusedIn(window); }
 
     // Tab until the named control of the window has the focus.
     bool TabTo(HWND window, const std::wstring& name, LONG role, int limit = 40) {

@@ -39,7 +39,7 @@ protected:
         // The check comes after seconds instead of 47.
         const std::wstring exe = client->exe();
         const std::wstring ini = exe.substr(0, exe.find_last_of(L'\\')) + L"\\service.ini";
-        ::WritePrivateProfileStringW(L"Service", L"NoticeCheckMs", L"2500", ini.c_str());
+        ::WritePrivateProfileStringW(L"Service", L"NoticeCheckMs", L"1500", ini.c_str());
     }
 
     void TearDown() override {
