@@ -335,7 +335,11 @@ TEST_F(PostBoxTest, ASuccessEmptiesTheBoxAndReopensListHomeForItsType) {
 
 TEST_F(PostBoxTest, ARefusalKeepsTheBoxAsItWas) {
     Open();
+    const size_t signedOut = nav.pages.size();
     ASSERT_TRUE(SignIn());
+    // The web site login reopens the page when it ends: wait for that, so
+    // that a page opened later could only be the post's doing.
+    ASSERT_TRUE(PumpUntil([&] { return nav.pages.size() > signedOut; }));
     Select(L"OpChe");
     Type(L"PostEdit", L"__code:-6");
     const size_t pages = nav.pages.size();
