@@ -30,7 +30,9 @@ SubscribeBusi::~SubscribeBusi() { StopPolling(); }
 
 void SubscribeBusi::StartPolling() {
     HWND owner = owner_;
-    poller_.Start(pollInterval_, [owner](HANDLE) { ::PostMessageW(owner, msg::kPollNewInquiries, 0, 0); });
+    poller_.Start(
+        pollInterval_, [owner](HANDLE) { ::PostMessageW(owner, msg::kPollNewInquiries, 0, 0); },
+        PeriodicWorker::RunOn::kStartingThread);
 }
 
 void SubscribeBusi::StopPolling() { poller_.Stop(); }

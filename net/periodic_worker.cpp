@@ -9,6 +9,7 @@
 
 struct PeriodicWorker::Run {
     Job job;
+    RunOn where = RunOn::kShortThread;
     shell::UniqueHandleKernel stop{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::atomic<bool> busy{false};
     UINT_PTR timer = 0;
@@ -24,10 +25,11 @@ PeriodicWorker::Timers& PeriodicWorker::ThreadTimers() {
     return timers;
 }
 
-bool PeriodicWorker::Start(DWORD intervalMs, Job job) {
+bool PeriodicWorker::Start(DWORD intervalMs, Job job, RunOn where) {
     Stop();
     auto run = std::make_shared<Run>();
     run->job = std::move(job);
+    run->where = where;
     if (!run->stop || !Launch(run)) return false;
     run->timer = ::SetTimer(nullptr, 0, intervalMs, &PeriodicWorker::OnTimer);
     if (run->timer == 0) {
@@ -51,6 +53,13 @@ void PeriodicWorker::Stop() {
 
 bool PeriodicWorker::Launch(const std::shared_ptr<Run>& run) {
     if (run->busy.exchange(true)) return true;  // the last run is still going
+    if (run->where == RunOn::kStartingThread) {
+        // Held: the job may stop the worker.
+        std::shared_ptr<Run> keep = run;
+        keep->job(keep->stop.get());
+        keep->busy = false;
+        return true;
+    }
     auto* param = new std::shared_ptr<Run>(run);
     uintptr_t thread = _beginthreadex(nullptr, 0, &PeriodicWorker::ThreadMain, param, 0, nullptr);
     if (thread == 0) {

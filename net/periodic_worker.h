@@ -1,6 +1,7 @@
 // A job run once at once and then every interval until stopped, each run on
-// a short thread of its own. Between runs no thread is kept: every idle
-// thread holds about a megabyte of stack in memory. A timer of the thread
+// a short thread of its own (or, for a job that never blocks, on the
+// starting thread). Between runs no thread is kept: every idle thread holds
+// about a megabyte of stack in memory. A timer of the thread
 // that starts the worker paces the runs, so that thread must dispatch its
 // messages. A run that is still going when the next is due is not doubled.
 // Each start gets a stop event of its own, so a quick stop-and-start never
@@ -17,6 +18,8 @@ class PeriodicWorker {
 public:
     // The job; it may look at `stop` to give up early.
     using Job = std::function<void(HANDLE stop)>;
+    // Where the runs go: a job that only posts a message needs no thread.
+    enum class RunOn { kShortThread, kStartingThread };
 
     PeriodicWorker() = default;
     ~PeriodicWorker() { Stop(); }
@@ -25,7 +28,7 @@ public:
 
     // Stops a running worker first. False when the first run or the timer
     // could not be started.
-    bool Start(DWORD intervalMs, Job job);
+    bool Start(DWORD intervalMs, Job job, RunOn where = RunOn::kShortThread);
     // On the thread that started the worker.
     void Stop();
     bool Running() const { return static_cast<bool>(run_); }

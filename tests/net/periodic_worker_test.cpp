@@ -45,6 +45,31 @@ TEST(PeriodicWorkerTest, RunsAtOnceThenEveryIntervalAndKeepsNoThreadBetweenRuns)
     EXPECT_TRUE(PumpUntil([&] { return ThreadsOfThisProcess() <= before; }, 1000));
 }
 
+TEST(PeriodicWorkerTest, AJobForTheStartingThreadRunsThereAndStartsNoThread) {
+    const size_t before = ThreadsOfThisProcess();
+    const DWORD self = ::GetCurrentThreadId();
+    std::atomic<int> runs{0};
+    std::atomic<int> elsewhere{0};
+    PeriodicWorker worker;
+    ASSERT_TRUE(worker.Start(
+        100,
+        [&](HANDLE) {
+            ++runs;
+            if (::GetCurrentThreadId() != self) ++elsewhere;
+        },
+        PeriodicWorker::RunOn::kStartingThread));
+    EXPECT_EQ(1, runs.load());  // the first within the start
+    ASSERT_TRUE(PumpUntil([&] { return runs >= 3; }, 2000));
+    EXPECT_EQ(0, elsewhere.load());
+    EXPECT_LE(ThreadsOfThisProcess(), before);
+    // A job may stop its own worker.
+    worker.Start(
+        50, [&](HANDLE) { if (++runs >= 5) worker.Stop(); }, PeriodicWorker::RunOn::kStartingThread);
+    PumpFor(500);
+    EXPECT_EQ(5, runs.load());
+    EXPECT_FALSE(worker.Running());
+}
+
 TEST(PeriodicWorkerTest, ASlowRunIsNeverDoubledAndSeesTheStop) {
     std::atomic<int> running{0};
     std::atomic<int> most{0};
