@@ -1,5 +1,7 @@
 #include "net/background_work.h"
 
+#include <process.h>
+
 #include <algorithm>
 #include <memory>
 #include <utility>
@@ -12,13 +14,13 @@ CONDITION_VARIABLE g_idle = CONDITION_VARIABLE_INIT;
 size_t g_running = 0;
 ULONGLONG g_sharedDeadline = 0;  // of the shutdown wait, once one began
 
-struct PoolItem {
+struct WorkItem {
     WorkerTicket ticket;
     std::function<void()> work;
 };
 
-DWORD WINAPI RunPoolItem(void* param) {
-    std::unique_ptr<PoolItem> item(static_cast<PoolItem*>(param));
+unsigned __stdcall RunWorkItem(void* param) {
+    std::unique_ptr<WorkItem> item(static_cast<WorkItem*>(param));
     item->work();
     return 0;
 }
@@ -38,11 +40,14 @@ WorkerTicket::~WorkerTicket() {
 }
 
 bool RunInBackground(std::function<void()> work) {
-    auto item = std::make_unique<PoolItem>();
+    auto item = std::make_unique<WorkItem>();
     item->work = std::move(work);
-    // Long: a close may drain a big body for seconds.
-    if (!::QueueUserWorkItem(&RunPoolItem, item.get(), WT_EXECUTELONGFUNCTION)) return false;
+    // A thread of its own that ends with the work: the system's pool keeps
+    // an idle worker, and its stack, for long after a request was closed.
+    const uintptr_t thread = _beginthreadex(nullptr, 0, &RunWorkItem, item.get(), 0, nullptr);
+    if (thread == 0) return false;
     item.release();
+    ::CloseHandle(reinterpret_cast<HANDLE>(thread));
     return true;
 }
 

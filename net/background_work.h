@@ -22,12 +22,12 @@ public:
     WorkerTicket& operator=(const WorkerTicket&) = delete;
 };
 
-// Runs the work on the system's thread pool, counted as a worker. False
-// when it could not be queued (the work has not run).
+// Runs the work on a short thread of its own, counted as a worker. False
+// when no thread could be started (the work has not run).
 bool RunInBackground(std::function<void()> work);
 
-// Closes the handles in this order on a pool thread; inline only when
-// nothing could be queued.
+// Closes the handles in this order on such a thread; inline only when
+// none could be started.
 void CloseInBackground(shell::UniqueInternet first, shell::UniqueInternet second = {},
                        shell::UniqueInternet third = {});
 

@@ -56,10 +56,9 @@ FCHttpRequest::~FCHttpRequest() {
     net::CloseInBackground(std::move(request_), std::move(connection_), std::move(session_));
 }
 
-// A worker on the system's pool, counted for the shutdown wait: a thread of
-// its own per phase cost more than the whole exchange with the service.
-// The worker's own reference keeps the request alive until it ends, even
-// when the manager has given up on it at shutdown.
+// A short thread per phase, counted for the shutdown wait; its end sets
+// `done`. The worker's own reference keeps the request alive until it ends,
+// even when the manager has given up on it at shutdown.
 bool FCHttpRequest::StartPhase(Phase phase, HINTERNET handle, shell::UniqueHandleKernel& done) {
     done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!done) return false;

@@ -37,7 +37,7 @@ public:
     void ReadResponseInfo();
     // Unblocks whichever worker still runs and returns the event its end
     // sets (null when none runs); its time limit stops. The handles it gives
-    // up are closed on a pool thread: closing one drains what is left of its
+    // up are closed on a thread of their own: closing one drains what is left of its
     // body.
     HANDLE AbortForClose();
     // After event 2, which is every worker's last act: no worker touches the

@@ -1,5 +1,6 @@
 // Tells the main window whether the service host can be reached: a monitor
-// thread resolving the host's name every few seconds, and a one-shot check.
+// resolving the host's name every few seconds (on a short thread each time),
+// and a one-shot check.
 // Reports: message 2098, wParam 1 reachable / 0 not, lParam 0 from the
 // monitor and 1 from CheckNow.
 #pragma once

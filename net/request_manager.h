@@ -28,7 +28,7 @@ public:
     // Starts the request and returns its id (100, 101, ... per manager).
     int StartRequest(const HttpRequestHeader& header);
     // Abandons a running request; its later reports are ignored. Returns at
-    // once: its handles are closed, and its body drained, on a pool thread.
+    // once: its handles are closed, and its body drained, on a short thread.
     void CloseRequest(int id);
     // Abandons every running request at once (first step of a shutdown).
     void AbortAll();

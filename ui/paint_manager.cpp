@@ -137,6 +137,7 @@ bool PaintManager::TranslateMessage(const MSG* msg) {
 
 void PaintManager::Init(HWND hwnd) {
     hwnd_ = hwnd;
+    keepTimer_ = false;  // a timer of an earlier window went with it
     dpi_ = DpiForWindow(hwnd);
     BOOL cues = FALSE;
     ::SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
@@ -505,6 +506,8 @@ void PaintManager::Paint(HDC dc, const RECT& area) {
         backBuffer_ = CreateDib(client.right, client.bottom);
     }
     if (!backBuffer_.bitmap) return;
+    lastPaint_ = ::GetTickCount64();
+    if (!keepTimer_) keepTimer_ = ::SetTimer(hwnd_, kKeepBufferTimer, kKeepBackBufferMs, nullptr) != 0;
     UniqueMemDC mem(::CreateCompatibleDC(dc));
     SelectGuard select(mem.get(), backBuffer_.bitmap.get());
     {
@@ -517,9 +520,27 @@ void PaintManager::Paint(HDC dc, const RECT& area) {
              dirty.top, SRCCOPY);
 }
 
+// Each paint fills and draws its whole dirty area, so what the back buffer
+// held before is never shown again: a window left alone (signed in, idle)
+// need not keep a screenful of pixels. One timer for a run of paints.
+void PaintManager::OnKeepBufferTimer() {
+    const ULONGLONG idle = ::GetTickCount64() - lastPaint_;
+    if (idle < kKeepBackBufferMs) {
+        ::SetTimer(hwnd_, kKeepBufferTimer, static_cast<UINT>(kKeepBackBufferMs - idle), nullptr);
+        return;
+    }
+    ::KillTimer(hwnd_, kKeepBufferTimer);
+    keepTimer_ = false;
+    backBuffer_ = Dib{};
+}
+
 // A window in the tray may stay hidden for days; its next paint draws
 // everything anew anyway.
-void PaintManager::ReleaseBackBuffer() { backBuffer_ = Dib{}; }
+void PaintManager::ReleaseBackBuffer() {
+    backBuffer_ = Dib{};
+    if (keepTimer_ && hwnd_ != nullptr) ::KillTimer(hwnd_, kKeepBufferTimer);
+    keepTimer_ = false;
+}
 
 void PaintManager::PaintTo(HDC dc) {
     RECT client{};
@@ -748,6 +769,11 @@ bool PaintManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
             ::InvalidateRect(hwnd_, nullptr, FALSE);
             break;
         case WM_TIMER:
+            if (wParam == kKeepBufferTimer) {
+                OnKeepBufferTimer();
+                handled = true;
+                break;
+            }
             for (const Timer& t : timers_) {
                 if (t.native == wParam) {
                     ControlEvent e = MakeEvent(EventType::Timer, lastMouse_, t.id);

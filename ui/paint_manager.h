@@ -48,6 +48,11 @@ struct FontInfo {
 
 class PaintManager {
 public:
+    // How long a window keeps its back buffer after its last paint.
+    static constexpr UINT kKeepBackBufferMs = 2000;
+    // The window timer of that release; the controls' timers count from 0x1000.
+    static constexpr UINT_PTR kKeepBufferTimer = 0xFFF;
+
     PaintManager();
     ~PaintManager();
     PaintManager(const PaintManager&) = delete;
@@ -150,7 +155,8 @@ public:
     void UpdateLayout();
     // Paints the whole client area into a DC (window captures).
     void PaintTo(HDC dc);
-    // Bytes of the bitmap kept between paints (none while hidden).
+    // Bytes of the bitmap kept between paints (none while hidden, nor once
+    // the window has not painted for a while).
     size_t BackBufferBytes() const { return static_cast<size_t>(backBuffer_.width) * backBuffer_.height * 4; }
 
     UINT GetDpi() const { return dpi_; }
@@ -176,6 +182,7 @@ public:
 
 private:
     void ReleaseBackBuffer();
+    void OnKeepBufferTimer();
     void DeliverQueued();
     void HandleMouseMove(POINT pt, WPARAM keys);
     bool HandleKeys(const MSG* msg);
@@ -235,6 +242,8 @@ private:
     UINT dpi_ = 96;
     POINT lastMouse_{};
     Dib backBuffer_;
+    ULONGLONG lastPaint_ = 0;
+    bool keepTimer_ = false;  // the release of the back buffer is scheduled
     // Expires with the manager; loops that call out check it afterwards.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

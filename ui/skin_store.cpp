@@ -22,7 +22,7 @@ struct Store {
     bool cached = false;
     ZipReader zip;
     bool zipSet = false;
-    std::unique_ptr<std::string> packed;  // the resource copy, see LoadPackedSkin
+    std::string_view packed;  // the resource, see LoadPackedSkin
 };
 
 Store& S() {
@@ -165,9 +165,9 @@ bool SkinStore::ReadFile(const std::wstring& name, std::string* bytes, std::wstr
     return true;
 }
 
-const std::string* SkinStore::LoadPackedSkin(HINSTANCE instance, std::wstring* error) {
+const std::string_view* SkinStore::LoadPackedSkin(HINSTANCE instance, std::wstring* error) {
     Store& s = S();
-    if (s.packed) return s.packed.get();
+    if (!s.packed.empty()) return &s.packed;
     HRSRC res = ::FindResourceW(instance, MAKEINTRESOURCEW(IDR_SKIN_ARCHIVE), L"ZIPRES");
     HGLOBAL block = res ? ::LoadResource(instance, res) : nullptr;
     const void* data = block ? ::LockResource(block) : nullptr;
@@ -176,8 +176,8 @@ const std::string* SkinStore::LoadPackedSkin(HINSTANCE instance, std::wstring* e
         *error = L"Error opening zip file";
         return nullptr;
     }
-    s.packed = std::make_unique<std::string>(static_cast<const char*>(data), size);
-    return s.packed.get();
+    s.packed = std::string_view(static_cast<const char*>(data), size);
+    return &s.packed;
 }
 
 }  // namespace ui

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ui {
@@ -40,9 +41,11 @@ public:
     // sets `error` to the refusal's message.
     static bool ReadFile(const std::wstring& name, std::string* bytes, std::wstring* error);
 
-    // The packed skin from resource "ZIPRES" IDR_SKIN_ARCHIVE of a module; the bytes are
-    // copied once per process and kept. Null when missing or empty.
-    static const std::string* LoadPackedSkin(HINSTANCE instance, std::wstring* error);
+    // The packed skin from resource "ZIPRES" IDR_SKIN_ARCHIVE of a module,
+    // read in place: the module's image holds it for the life of the
+    // process, mapped from the file rather than copied into private memory.
+    // Null when missing or empty.
+    static const std::string_view* LoadPackedSkin(HINSTANCE instance, std::wstring* error);
 };
 
 }  // namespace ui

@@ -9,7 +9,7 @@
 
 namespace ui {
 
-const std::string* SkinWindow::skin_archive_ = nullptr;
+const std::string_view* SkinWindow::skin_archive_ = nullptr;
 
 void RoundedOutline(int W, int H, int w, int h, POINT out[8]) {
     out[0] = POINT{0, h};
@@ -159,7 +159,7 @@ LRESULT SkinWindow::OnCreate(UINT, WPARAM, LPARAM, bool&) {
     PaintManager::SetResourcePath(GetSkinFolder());
     const std::wstring file = GetSkinFile();
     if (skin_archive_ == nullptr) {
-        const std::string* packed = SkinStore::LoadPackedSkin(PaintManager::GetInstance(), &layoutError_);
+        const std::string_view* packed = SkinStore::LoadPackedSkin(PaintManager::GetInstance(), &layoutError_);
         if (packed == nullptr) return 0;  // no skin: the window stays empty
         skin_archive_ = packed;
         PaintManager::SetResourceZip(packed->data(), packed->size());

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "ui/layout_builder.h"
 #include "ui/native_window.h"
@@ -58,16 +59,16 @@ public:
     std::unique_ptr<Control> CreateControl(const std::wstring& tag) override { return nullptr; }
 
     PaintManager& GetPaintManager() { return pm_; }
-    // The skin archive copied from the executable's resource, shared by
-    // every window of the process; null until the first window opened it.
-    static const std::string* SkinArchive() { return skin_archive_; }
+    // The skin archive in the executable's resource, shared by every window
+    // of the process; null until the first window opened it.
+    static const std::string_view* SkinArchive() { return skin_archive_; }
     // Why the last layout of this window was refused (empty when built).
     const std::wstring& LayoutError() const { return layoutError_; }
 
 protected:
     PaintManager pm_;
     std::wstring layoutError_;
-    static const std::string* skin_archive_;
+    static const std::string_view* skin_archive_;
 };
 
 // The octagon the "roundcorner" outline follows, for a W × H window.

@@ -96,8 +96,13 @@ TEST(SkinWindow, BuildsFromThePackedSkinAndLaterWindowsReuseTheArchive) {
     ASSERT_NE(first.Open(), nullptr);
     EXPECT_TRUE(first.LayoutError().empty()) << first.LayoutError();
     EXPECT_NE(first.Find(L"menu_exit"), nullptr);
-    const std::string* archive = ui::SkinWindow::SkinArchive();
+    const std::string_view* archive = ui::SkinWindow::SkinArchive();
     ASSERT_NE(archive, nullptr);
+    // Read in place from the executable's image, not copied.
+    MEMORY_BASIC_INFORMATION where = {};
+    ASSERT_NE(::VirtualQuery(archive->data(), &where, sizeof(where)), 0u);
+    EXPECT_EQ(where.AllocationBase, static_cast<void*>(ui::SkinStore::GetInstance()));
+    EXPECT_EQ(where.Type, static_cast<DWORD>(MEM_IMAGE));
     EXPECT_TRUE(ui::PaintManager::IsCachedResourceZip());
     EXPECT_EQ(ui::PaintManager::GetResourceZip(), L"membuffer");
     // The window takes the skin's size.
@@ -131,7 +136,7 @@ TEST(SkinWindow, DamagedArchivesNeverCrash) {
     ui_test::SkinStoreRestorer restore;  // back to the packed skin, which outlives `original`
     TestWindow opener(L"menu_tray.xml");  // loads the packed skin
     ASSERT_NE(opener.Open(), nullptr);
-    const std::string original = *ui::SkinWindow::SkinArchive();
+    const std::string original(*ui::SkinWindow::SkinArchive());
     const std::vector<std::wstring> entries = ui::SkinStore::ArchiveEntries();
     ASSERT_FALSE(entries.empty());
     std::mt19937 rng(42);

@@ -65,7 +65,7 @@ public:
     SkinStoreRestorer() : path_(ui::SkinStore::GetResourcePath()) {}
     ~SkinStoreRestorer() {
         ui::SkinStore::SetResourcePath(path_);
-        if (const std::string* packed = ui::SkinWindow::SkinArchive()) {
+        if (const std::string_view* packed = ui::SkinWindow::SkinArchive()) {
             ui::SkinStore::SetResourceZip(packed->data(), packed->size());
         } else {
             ui::SkinStore::ResetArchive();

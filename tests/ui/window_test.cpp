@@ -265,6 +265,27 @@ TEST_F(FormTest, AHiddenWindowKeepsNoBackBufferAndPaintsTheSameWhenShownAgain) {
     EXPECT_EQ(before, Snapshot(hwnd_));
 }
 
+TEST_F(FormTest, AWindowLeftAloneGivesItsBackBufferBackAndPaintsTheSameAfterwards) {
+    ui::PaintManager& pm = window_->GetPaintManager();
+    ASSERT_GT(pm.BackBufferBytes(), 0u);
+    const std::vector<COLORREF> before = Snapshot(hwnd_);
+    // Kept while paints go on, counted from the latest one.
+    for (int i = 0; i < 3; ++i) {
+        ::InvalidateRect(hwnd_, nullptr, FALSE);
+        ::UpdateWindow(hwnd_);
+        PumpFor(ui::PaintManager::kKeepBackBufferMs / 2);
+        EXPECT_GT(pm.BackBufferBytes(), 0u);
+    }
+    PumpFor(ui::PaintManager::kKeepBackBufferMs + 500);
+    EXPECT_EQ(pm.BackBufferBytes(), 0u);
+    // A part of the window painted alone, from a new buffer, as before.
+    RECT part{10, 10, 60, 40};
+    ::InvalidateRect(hwnd_, &part, FALSE);
+    ::UpdateWindow(hwnd_);
+    EXPECT_GT(pm.BackBufferBytes(), 0u);
+    EXPECT_EQ(before, Snapshot(hwnd_));
+}
+
 TEST_F(FormTest, TheRichEditOffersItsContextMenuAndClipboard) {
     auto* post = static_cast<ui::RichEdit*>(Find(L"PostEdit"));
     ClickControl(post);

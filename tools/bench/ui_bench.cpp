@@ -169,7 +169,7 @@ int wmain() {
     ::InitCommonControlsEx(&icc);
     ui::PaintManager::SetInstance(::GetModuleHandleW(nullptr));
     std::wstring error;
-    const std::string* packed = ui::SkinStore::LoadPackedSkin(::GetModuleHandleW(nullptr), &error);
+    const std::string_view* packed = ui::SkinStore::LoadPackedSkin(::GetModuleHandleW(nullptr), &error);
     if (packed == nullptr) {
         std::fwprintf(stderr, L"no skin: %ls\n", error.c_str());
         return 2;

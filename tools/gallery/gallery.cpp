@@ -189,7 +189,7 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     std::wstring error;
-    const std::string* packed = ui::SkinStore::LoadPackedSkin(::GetModuleHandleW(nullptr), &error);
+    const std::string_view* packed = ui::SkinStore::LoadPackedSkin(::GetModuleHandleW(nullptr), &error);
     if (!skinFolder.empty()) {
         ui::PaintManager::SetResourcePath(skinFolder);  // loose files of a skin being drawn
     } else if (packed != nullptr) {
