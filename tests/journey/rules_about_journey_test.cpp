@@ -23,7 +23,7 @@ using journey::Utf8;
 
 const wchar_t kAboutClass[] = L"zudedo_about_us_panel";
 const wchar_t kRulesClass[] = L"zudedo_post_rule_panel";
-const wchar_t kPostBox[] = L"发布或转发一条有效的QQ即时询价信息奖励1积分，发布违规信息每次扣除10积分。";
+const wchar_t kPostBoxText[] = L"发布或转发一条有效的QQ即时询价信息奖励1积分，发布违规信息每次扣除10积分。";
 
 class RulesAboutJourney : public journey::JourneyTest {
 protected:
@@ -84,7 +84,7 @@ TEST_F(RulesAboutJourney, AcceptThePostingRulesThenPost) {
     journey::Press(VK_TAB);
     journey::Type(L"newbie123");
     journey::Press(VK_RETURN);
-    auto box = client->WaitFor(kPostBox, ROLE_SYSTEM_TEXT, 15000);
+    auto box = client->WaitFor(kPostBoxText, ROLE_SYSTEM_TEXT, 15000);
     ASSERT_TRUE(box) << "signed in, the post box shows\n" << journey::Describe(client->Read());
 
     // Writing a first post starts with the rules.
@@ -102,7 +102,7 @@ TEST_F(RulesAboutJourney, AcceptThePostingRulesThenPost) {
     ASSERT_TRUE(Gone(kRulesClass)) << "accepting closes the rules";
     EXPECT_EQ(0u, Posts().size());
 
-    box = client->WaitFor(kPostBox, ROLE_SYSTEM_TEXT);
+    box = client->WaitFor(kPostBoxText, ROLE_SYSTEM_TEXT);
     ASSERT_TRUE(box);
     journey::Click(*box);
     const std::wstring text = L"求厦门地接报价，三十人团，下周出发";

@@ -63,7 +63,7 @@ int64_t g_localNow = 1700000000;
 int64_t FixedClock() { return g_localNow; }
 
 std::vector<std::wstring> g_opened;
-HINSTANCE RecordOpen(const std::wstring& file, const std::wstring& parameters) {
+HINSTANCE RecordShellOpen(const std::wstring& file, const std::wstring& parameters) {
     g_opened.push_back(parameters.empty() ? file : file + L" " + parameters);
     return reinterpret_cast<HINSTANCE>(42);
 }
@@ -74,7 +74,7 @@ protected:
         const AppSettings& s = Settings();
         saved_ = Saved{s.signedIn, s.uid, s.serverTimeAtSync, s.localTimeAtSync};
         SetLocalClock(&FixedClock);
-        SetShellExecute(&RecordOpen);
+        SetShellExecute(&RecordShellOpen);
         g_opened.clear();
         Settings().signedIn = false;
     }

@@ -19,7 +19,11 @@
 
 namespace {
 
-using namespace testing_support;
+// Named one by one: a unity build shares this file's scope with others.
+using testing_support::GifFrames;
+using testing_support::GreyPng;
+using testing_support::PngHeaderOnly;
+using testing_support::ReadFileBytes;
 
 class NetworkImageTest : public ::testing::Test {
 protected:

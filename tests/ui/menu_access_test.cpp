@@ -26,9 +26,9 @@ using ui_test::TestWindow;
 
 // Opens a menu when its button is clicked, as the main window does, and
 // writes down the keys its own filter sees.
-class MenuOwner : public TestWindow {
+class KeyedMenuOwner : public TestWindow {
 public:
-    MenuOwner()
+    KeyedMenuOwner()
         : TestWindow(L"<Window size='200,120'><VerticalLayout><Button name='BtnMenu' text='菜单' height='30'/>"
                      L"<Control/></VerticalLayout></Window>") {}
     void Notify(ui::Notification& msg) override {
@@ -59,7 +59,7 @@ const wchar_t kLatinMenu[] =
 class MenuKeysTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        owner_ = std::make_unique<MenuOwner>();
+        owner_ = std::make_unique<KeyedMenuOwner>();
         ASSERT_NE(owner_->Open(), nullptr);
     }
     void TearDown() override {
@@ -90,7 +90,7 @@ protected:
         PumpFor(60);
     }
 
-    std::unique_ptr<MenuOwner> owner_;
+    std::unique_ptr<KeyedMenuOwner> owner_;
 };
 
 TEST_F(MenuKeysTest, AMenuOpenedByKeysHighlightsItsFirstItemAndSaysSo) {

@@ -23,7 +23,7 @@ using ui_test::PumpFor;
 using ui_test::PumpUntil;
 
 constexpr UINT kProbeClosed = 2053;
-constexpr wchar_t kLayout[] =
+constexpr wchar_t kProbeLayout[] =
     L"<Window size='160,90' caption='0,0,0,30'><VerticalLayout>"
     L"<Button name='BtnOk' height='30'/><Label name='Text' text='关于'/></VerticalLayout></Window>";
 
@@ -40,7 +40,7 @@ struct Journal {
 };
 
 SecondaryWindow::Args ProbeArgs(HWND owner, UINT closedMessage = kProbeClosed) {
-    return SecondaryWindow::Args{owner, kLayout, L"zudedo_probe_window", L"关于云帆商务台",
+    return SecondaryWindow::Args{owner, kProbeLayout, L"zudedo_probe_window", L"关于云帆商务台",
                                  SecondaryWindow::kDialogStyle, WS_EX_TOOLWINDOW, closedMessage};
 }
 
