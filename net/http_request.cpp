@@ -56,9 +56,9 @@ FCHttpRequest::~FCHttpRequest() {
     net::CloseInBackground(std::move(request_), std::move(connection_), std::move(session_));
 }
 
-// A short thread per phase, counted for the shutdown wait; its end sets
-// `done`. The worker's own reference keeps the request alive until it ends,
-// even when the manager has given up on it at shutdown.
+// A short thread, counted for the shutdown wait; its end sets `done`. The
+// worker's own reference keeps the request alive until it ends, even when
+// the manager has given up on it at shutdown.
 bool FCHttpRequest::StartPhase(Phase phase, HINTERNET handle, shell::UniqueHandleKernel& done) {
     done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!done) return false;
@@ -75,12 +75,32 @@ bool FCHttpRequest::StartPhase(Phase phase, HINTERNET handle, shell::UniqueHandl
 }
 
 void FCHttpRequest::Start() {
-    if (!StartPhase(&FCHttpRequest::RunConnect, session_.get(), connectDone_)) {
+    goAhead_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!goAhead_ || !StartPhase(&FCHttpRequest::RunWorker, session_.get(), workerDone_)) {
+        handover_ = kEnd;
         Report(kConnected);  // the manager still moves the request on
     }
     if (header_.timeout != 0) {
         timerSet_ = ::SetTimer(eventWindow_, static_cast<UINT_PTR>(id_), header_.timeout, nullptr) != 0;
     }
+}
+
+void FCHttpRequest::RunWorker(HINTERNET session) {
+    RunConnect(session);
+    if (::WaitForSingleObject(goAhead_.get(), kGoAheadWait) != WAIT_OBJECT_0) {
+        // Gives up, unless the go-ahead came just now.
+        int waiting = kWaiting;
+        handover_.compare_exchange_strong(waiting, kEnd);
+    }
+    // The request handle was stored before the go-ahead.
+    if (handover_.load() == kSend) RunSendAndRead(sendHandle_.load());
+}
+
+bool FCHttpRequest::HandOver(Handover what) {
+    int waiting = kWaiting;
+    if (!handover_.compare_exchange_strong(waiting, what)) return false;
+    ::SetEvent(goAhead_.get());
+    return true;
 }
 
 void FCHttpRequest::RunConnect(HINTERNET session) {
@@ -95,7 +115,6 @@ void FCHttpRequest::RunConnect(HINTERNET session) {
 }
 
 void FCHttpRequest::OpenAndSend() {
-    connectDone_.reset();
     DWORD flags = header_.openFlags;
     if (scheme_ == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
     if (connection_) {
@@ -112,6 +131,10 @@ void FCHttpRequest::OpenAndSend() {
             ::InternetSetOptionW(request_.get(), option, &limit, sizeof(limit));
         }
     }
+    sending_ = true;
+    sendHandle_ = request_.get();
+    if (HandOver(kSend)) return;
+    // The worker gave up waiting, or never started.
     if (!StartPhase(&FCHttpRequest::RunSendAndRead, request_.get(), sendDone_)) {
         Report(kHeadersReady);
         Report(kBodyDone);
@@ -179,14 +202,17 @@ HANDLE FCHttpRequest::AbortForClose() {
     // a worker.
     if (timerSet_) ::KillTimer(eventWindow_, static_cast<UINT_PTR>(id_));
     timerSet_ = false;
-    if (Running(sendDone_.get())) {
+    const HANDLE sender = sendDone_ ? sendDone_.get() : workerDone_.get();
+    if (sending_ && Running(sender)) {
         net::CloseInBackground(std::move(request_));
-        return sendDone_.get();
+        return sender;
     }
-    if (Running(connectDone_.get())) {
-        // The connect worker still writes the connection handle.
+    if (!sending_ && Running(workerDone_.get())) {
+        // A worker waiting for the go-ahead ends; one still connecting
+        // writes the connection handle, so only the session goes.
+        HandOver(kEnd);
         net::CloseInBackground(std::move(session_));
-        return connectDone_.get();
+        return workerDone_.get();
     }
     net::CloseInBackground(std::move(request_), std::move(connection_), std::move(session_));
     return nullptr;
@@ -195,6 +221,14 @@ HANDLE FCHttpRequest::AbortForClose() {
 void FCHttpRequest::ReleaseFinished() {
     if (timerSet_) ::KillTimer(eventWindow_, static_cast<UINT_PTR>(id_));
     timerSet_ = false;
+    if (readComplete_) {
+        // The whole body was read: closing has nothing left to drain, and a
+        // thread for it would cost more than the close.
+        request_.reset();
+        connection_.reset();
+        session_.reset();
+        return;
+    }
     net::CloseInBackground(std::move(request_), std::move(connection_), std::move(session_));
 }
 
@@ -206,5 +240,5 @@ void FCHttpRequest::SetHeldReply(int status, const std::string& body) {
 }
 
 bool FCHttpRequest::IsIdle() const {
-    return !Running(connectDone_.get()) && !Running(sendDone_.get());
+    return !Running(workerDone_.get()) && !Running(sendDone_.get());
 }

@@ -1,6 +1,7 @@
-// One HTTP request over WinInet, run in three phases: a connect worker, then
-// (after the manager's go-ahead on the user-interface thread) a send-and-read
-// worker. Each phase ends with a report to the manager's event window.
+// One HTTP request over WinInet, run in three phases by one short worker
+// thread: it connects, then waits while the user-interface thread opens the
+// request (the manager's go-ahead), then sends and reads. Each phase ends
+// with a report to the manager's event window.
 #pragma once
 
 #include <windows.h>
@@ -28,10 +29,11 @@ public:
     FCHttpRequest(const FCHttpRequest&) = delete;
     FCHttpRequest& operator=(const FCHttpRequest&) = delete;
 
-    // First phase: starts the connect worker and the time-limit timer. The
-    // workers keep the request alive until they end.
+    // First phase: starts the worker and the time-limit timer. The worker
+    // keeps the request alive until it ends.
     void Start();
-    // After event 0: opens the request and starts the send-and-read worker.
+    // After event 0: opens the request and hands it to the worker for
+    // sending and reading.
     void OpenAndSend();
     // After event 1: status code and content length from the headers.
     void ReadResponseInfo();
@@ -58,11 +60,20 @@ public:
     // The reply of a held request: status, body, and a length that matches.
     void SetHeldReply(int status, const std::string& body);
 
+    // How long a connected worker waits for the go-ahead before it ends;
+    // a go-ahead after that gets a worker of its own.
+    static constexpr DWORD kGoAheadWait = 30000;
+
 private:
+    // What the user-interface thread tells the waiting worker.
+    enum Handover { kWaiting, kSend, kEnd };
     using Phase = void (FCHttpRequest::*)(HINTERNET);
     bool StartPhase(Phase phase, HINTERNET handle, shell::UniqueHandleKernel& done);
+    void RunWorker(HINTERNET session);
     void RunConnect(HINTERNET session);
     void RunSendAndRead(HINTERNET request);
+    // False when the worker no longer waits for it.
+    bool HandOver(Handover what);
     void Report(Event event) const;
     std::wstring QueryHeader(DWORD which) const;
 
@@ -82,8 +93,15 @@ private:
     shell::UniqueInternet session_;
     shell::UniqueInternet connection_;
     shell::UniqueInternet request_;
-    // Set when the worker of each phase has ended.
-    shell::UniqueHandleKernel connectDone_;
+    // A thread per request, not per phase: under Wine starting one costs
+    // about as much as the whole exchange with a nearby service.
+    shell::UniqueHandleKernel goAhead_;
+    std::atomic<int> handover_{kWaiting};
+    std::atomic<HINTERNET> sendHandle_{nullptr};  // the request, for the worker
+    // Set when the worker has ended; and when a send worker of its own
+    // (after a late go-ahead) has.
+    shell::UniqueHandleKernel workerDone_;
     shell::UniqueHandleKernel sendDone_;
+    bool sending_ = false;  // handed over for sending
     bool timerSet_ = false;
 };
