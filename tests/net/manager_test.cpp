@@ -195,6 +195,27 @@ TEST_F(ManagerTest, ClosedRequestReportsNothingFurther) {
     EXPECT_TRUE(PumpUntil([&] { return m.ClosingCount() == 0; }, 5000));
 }
 
+TEST_F(ManagerTest, ARequestClosedBeforeItsGoAheadEndsItsWorkerAtOnce) {
+    RecordingManager m;
+    const int id = m.StartRequest(Get("/t/waiting"));
+    // Its worker has connected once its first report waits in this thread's
+    // queue; not handling it leaves the worker waiting for the go-ahead.
+    const ULONGLONG end = ::GetTickCount64() + 5000;
+    while ((HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) == 0 && ::GetTickCount64() < end) ::Sleep(5);
+    ASSERT_NE(0u, HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) << "the worker never connected";
+    ASSERT_LE(1u, net::RunningWorkers());
+    m.CloseRequest(id);
+    // Ended by the close, not by the wait's own limit of many seconds.
+    const ULONGLONG closed = ::GetTickCount64();
+    while (net::RunningWorkers() != 0 && ::GetTickCount64() - closed < 2000) ::Sleep(5);
+    EXPECT_EQ(0u, net::RunningWorkers());
+    testing_support::PumpFor(300);
+    EXPECT_TRUE(m.headers.empty());
+    EXPECT_TRUE(m.finished.empty());
+    EXPECT_EQ(0u, m.RunningCount());
+    EXPECT_TRUE(PumpUntil([&] { return m.ClosingCount() == 0; }, 2000));
+}
+
 // Pumps like the main window does and records the longest time one message
 // kept this thread busy.
 struct BusyMeter {
