@@ -6,25 +6,8 @@
 #include "shell/text.h"
 #include "ui/controls.h"
 
-namespace {
-
-// No parent, a tool window that never activates.
-ui::SecondaryWindow::Args MsgArgs(HWND owner) {
-    ui::SecondaryWindow::Args args;
-    args.owner = owner;
-    args.layout = PopupMsgPanel::kLayout;
-    args.className = PopupMsgPanel::kClassName;
-    args.title = PopupMsgPanel::kTitle;
-    // Shown by the controller without activation, never by the creation.
-    args.style = ui::SecondaryWindow::kDialogStyle & ~WS_VISIBLE;
-    args.exStyle = WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
-    args.closedMessage = msg::kMessagePopupClosed;
-    return args;
-}
-
-}  // namespace
-
-PopupMsgPanel::PopupMsgPanel(HWND owner) : PopupWindow(MsgArgs(owner)) {}
+PopupMsgPanel::PopupMsgPanel(HWND owner)
+    : PopupWindow(PopupArgs(owner, kLayout, kClassName, kTitle, msg::kMessagePopupClosed)) {}
 
 void PopupMsgPanel::Init() {
     title_ = dynamic_cast<ui::Label*>(pm_.FindControl(L"LabelTitle"));

@@ -8,27 +8,14 @@
 
 namespace {
 
-ui::SecondaryWindow::Args NoticeArgs(HWND owner) {
-    ui::SecondaryWindow::Args args;
-    args.owner = owner;
-    args.layout = PopupNoticePanel::kLayout;
-    args.className = PopupNoticePanel::kClassName;
-    args.title = PopupNoticePanel::kTitle;
-    args.style = ui::SecondaryWindow::kDialogStyle & ~WS_VISIBLE;
-    // Like the message pop-up it never takes the focus: a notice arrives
-    // while the user types somewhere else.
-    args.exStyle = WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
-    args.closedMessage = msg::kNoticePopupClosed;
-    return args;
-}
-
 // Contents shorter than this many characters of text (besides their first
 // tag) start on a new line.
 constexpr size_t kShortContent = 40;
 
 }  // namespace
 
-PopupNoticePanel::PopupNoticePanel(HWND owner) : PopupWindow(NoticeArgs(owner)) {}
+PopupNoticePanel::PopupNoticePanel(HWND owner)
+    : PopupWindow(PopupArgs(owner, kLayout, kClassName, kTitle, msg::kNoticePopupClosed)) {}
 
 PopupNoticePanel::~PopupNoticePanel() = default;
 

@@ -28,6 +28,22 @@ public:
 protected:
     explicit PopupWindow(Args args) : SecondaryWindow(std::move(args)) {}
 
+    // No parent, a tool window that never activates (a pop-up arrives while
+    // the user types somewhere else), shown by the controller without
+    // activation rather than by its creation.
+    static Args PopupArgs(HWND owner, const wchar_t* layout, const wchar_t* className, const wchar_t* title,
+                          UINT closedMessage) {
+        Args args;
+        args.owner = owner;
+        args.layout = layout;
+        args.className = className;
+        args.title = title;
+        args.style = kDialogStyle & ~WS_VISIBLE;
+        args.exStyle = WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
+        args.closedMessage = closedMessage;
+        return args;
+    }
+
     // Subclasses call this from their Init.
     void InitPopup();
 

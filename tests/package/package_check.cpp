@@ -21,8 +21,11 @@
 
 #include "shell/unique_handle.h"
 #include "tests/support/minidump.h"
+#include "tests/support/paths.h"
 
 namespace {
+
+using testing_support::ReadFileBytes;
 
 const wchar_t kClass[] = L"zudedo_main_panel";
 const wchar_t kProduct[] = L"\u4e91\u5e06\u5546\u52a1\u53f0";  // 云帆商务台
@@ -65,16 +68,6 @@ std::wstring SetupFile(const std::wstring& version) {
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::string Bytes(const std::wstring& path) {
-    shell::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, 0, nullptr));
-    std::string out;
-    if (!file) return out;
-    char chunk[65536];
-    DWORD got = 0;
-    while (::ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) out.append(chunk, got);
-    return out;
-}
 
 // The value's text; "<absent>" when there is none.
 std::wstring RegText(const wchar_t* key, const wchar_t* name) {
@@ -212,7 +205,8 @@ TEST_F(Package, SilentInstallIntoAFreshProfile) {
     ASSERT_FALSE(Exists(InstallDir())) << "the profile is not fresh";
     ASSERT_EQ(0u, RunInstaller(SetupFile(kOlderVersion)));
 
-    EXPECT_EQ(Bytes(PackageFile(L"older\\stage\\zudedo.exe")), Bytes(InstalledExe())) << "not the shipped executable";
+    EXPECT_EQ(ReadFileBytes(PackageFile(L"older\\stage\\zudedo.exe")), ReadFileBytes(InstalledExe()))
+        << "not the shipped executable";
     EXPECT_TRUE(Exists(InstallDir() + L"\\uninstall.exe"));
     EXPECT_EQ(InstalledExe(), ShortcutTarget(Shortcut()));
 
@@ -303,8 +297,8 @@ TEST_F(Package, NewerPackageReplacesTheProgramAndKeepsTheSettings) {
     ::WritePrivateProfileStringW(L"Main", L"PlayVoiceWhenInquiryIn", L"1", ConfigIni().c_str());
     // The two packages' programs differ (each signed at its own time), so
     // the bytes tell which one is in place.
-    const std::string newer = Bytes(PackageFile(L"stage\\zudedo.exe"));
-    ASSERT_NE(Bytes(InstalledExe()), newer);
+    const std::string newer = ReadFileBytes(PackageFile(L"stage\\zudedo.exe"));
+    ASSERT_NE(ReadFileBytes(InstalledExe()), newer);
     auto client = StartFromShortcut();
     ASSERT_TRUE(client);
 
@@ -313,7 +307,7 @@ TEST_F(Package, NewerPackageReplacesTheProgramAndKeepsTheSettings) {
     EXPECT_EQ(0u, WaitForExit(client.get(), 0)) << "the running client was not ended";
 
     EXPECT_EQ(version, RegText(kUninstallKey, L"DisplayVersion"));
-    EXPECT_EQ(newer, Bytes(InstalledExe()));
+    EXPECT_EQ(newer, ReadFileBytes(InstalledExe()));
     EXPECT_EQ(version, FileVersion(InstalledExe()));
     EXPECT_EQ(InstalledExe(), ShortcutTarget(Shortcut()));
     EXPECT_EQ(L"1", Setting(L"PlayVoiceWhenInquiryIn"));
